@@ -1,0 +1,207 @@
+#include "appearance.h"
+
+#include "failure.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QPalette>
+#include <QPixmap>
+#include <QRadioButton>
+#include <QWidget>
+
+namespace pq {
+
+namespace {
+QString gAppFolderOverride;
+QString gAppTitle;
+} // namespace
+
+QString AppFolder() {
+    if (!gAppFolderOverride.isEmpty())
+        return gAppFolderOverride;
+    QString folder = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
+                                                  : QDir::currentPath();
+    return QDir::toNativeSeparators(QDir::cleanPath(folder));
+}
+
+void setAppFolderForTesting(const QString& folder) { gAppFolderOverride = folder; }
+
+QString appFilePath(const QString& relative) {
+    QString folder = AppFolder();
+    const QString sep = QDir::separator();
+    if (folder.endsWith(sep))
+        folder.chop(1);
+    return folder + sep + QDir::toNativeSeparators(relative);
+}
+
+bool FileExists(const QString& path) noexcept {
+    try {
+        if (path.isEmpty())
+            return false;
+        const QFileInfo info(path);
+        // The file must exist and report its date of last change; a folder does not count.
+        return info.exists() && !info.isDir() && info.lastModified().isValid();
+    } catch (...) {
+        return false;
+    }
+}
+
+QString appTitleFor(const QString& productTitle) {
+    QString t = productTitle;
+    do {
+        const qsizetype blank = t.lastIndexOf(QLatin1Char(' '));
+        // Without a blank the language's Left(t, -1) would fail; keep nothing instead.
+        t = blank < 0 ? QString() : t.left(blank);
+    } while (t.size() > 40);
+    return t;
+}
+
+void SetAppTitle(const QString& productTitle) {
+    gAppTitle = appTitleFor(productTitle);
+    if (QCoreApplication::instance())
+        QCoreApplication::setApplicationName(gAppTitle);
+}
+
+QString AppTitle() { return gAppTitle.isEmpty() ? appTitleFor(kProductTitle) : gAppTitle; }
+
+QColor buttonFaceColor() {
+    return QApplication::instance() ? QApplication::palette().color(QPalette::Button)
+                                    : QColor(240, 240, 240);
+}
+
+namespace {
+void setBackground(QWidget* w, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, colour);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+} // namespace
+
+void SetFormColors(QWidget* form, bool includePictureBoxes) {
+    const QColor face = buttonFaceColor();
+    setBackground(form, face);
+    for (QWidget* child : form->findChildren<QWidget*>()) {
+        const bool plain = qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child) ||
+                           qobject_cast<QRadioButton*>(child) || qobject_cast<QCheckBox*>(child);
+        const bool pictureBox = child->property("pictureBox").toBool();
+        if (plain || (includePictureBoxes && pictureBox))
+            setBackground(child, face);
+    }
+}
+
+void SkinFramework::invoke(int dispatchId, const QVariantList& arguments) {
+    switch (dispatchId) {
+    case 2: { // load the skin
+        const QString path = arguments.value(0).toString();
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            throw Failure(failures::kFileNotFound);
+        mStyleSheet = QString::fromUtf8(file.readAll());
+        mSkinPath = path;
+        return;
+    }
+    case 3: { // apply to a window, given by its handle
+        const auto id = static_cast<WId>(arguments.value(0).toULongLong());
+        mWindow = QWidget::find(id);
+        if (!mWindow)
+            throw Failure(failures::kInvalidArgument);
+        mWindow->setStyleSheet(mStyleSheet);
+        return;
+    }
+    default:
+        throw Failure(QStringLiteral("Object doesn't support this property or method"));
+    }
+}
+
+QVariant SkinFramework::property(int dispatchId) const {
+    switch (dispatchId) {
+    case 1:
+        return mOptions;
+    case 5:
+        return mProperty5;
+    case 10:
+        return mProperty10;
+    default:
+        throw Failure(QStringLiteral("Object doesn't support this property or method"));
+    }
+}
+
+void SkinFramework::setProperty(int dispatchId, const QVariant& value) {
+    switch (dispatchId) {
+    case 1:
+        mOptions = value.toInt();
+        return;
+    case 5:
+        mProperty5 = value.toBool();
+        return;
+    case 10:
+        mProperty10 = value.toBool();
+        return;
+    default:
+        throw Failure(QStringLiteral("Object doesn't support this property or method"));
+    }
+}
+
+QString skinFilePath() { return appFilePath(QStringLiteral("x/o.cjs")); }
+
+bool skinFileFound() {
+    const QFileInfo info(skinFilePath());
+    // The directory search matches ordinary files only: hidden files and anything that is
+    // not a regular file do not count.
+    return info.exists() && info.isFile() && !info.isHidden() && !info.isSymLink();
+}
+
+void ApplySkin(QWidget* form1, SkinFramework& skin) {
+    if (!skinFileFound())
+        return;
+    SetFormColors(form1, true);
+    skin.invoke(2, {skinFilePath(), QString()});
+    const int options = skin.property(1).toInt();
+    skin.setProperty(1, options | 1);
+    skin.setProperty(5, true);
+    skin.setProperty(10, true);
+    skin.invoke(3, {QVariant::fromValue(static_cast<qulonglong>(form1->winId()))});
+}
+
+QString handCursorPath() { return appFilePath(QStringLiteral("HAND-M.CUR")); }
+
+QCursor loadCursorFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(failures::kFileNotFound);
+    const QByteArray data = file.readAll();
+    // ICONDIR (reserved 0, type 2 = cursor, count) then ICONDIRENTRY whose planes and bit
+    // count fields hold the hot spot.
+    auto u16 = [&data](int at) {
+        return static_cast<int>(static_cast<unsigned char>(data[at]) |
+                                (static_cast<unsigned char>(data[at + 1]) << 8));
+    };
+    if (data.size() < 22 || u16(0) != 0 || u16(2) != 2 || u16(4) < 1)
+        throw Failure(QStringLiteral("Invalid picture"));
+    const int hotX = u16(10);
+    const int hotY = u16(12);
+    // Qt's icon reader takes the cursor once its type is read as an icon's.
+    QByteArray asIcon = data;
+    asIcon[2] = 1;
+    QImage image;
+    if (!image.loadFromData(asIcon, "ICO") || image.isNull())
+        throw Failure(QStringLiteral("Invalid picture"));
+    return QCursor(QPixmap::fromImage(image), qMin(hotX, image.width() - 1),
+                   qMin(hotY, image.height() - 1));
+}
+
+QIcon appIcon() {
+    QIcon icon(QStringLiteral(":/icons/app.ico"));
+    return icon;
+}
+
+} // namespace pq

@@ -1,0 +1,84 @@
+#pragma once
+
+// Services the windows share for their look and for testing files: the application folder,
+// FileExists, the application title, the skin stand-in, the hand cursor and the icon.
+
+#include <QCursor>
+#include <QIcon>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+class QWidget;
+
+namespace pq {
+
+inline const QString kProductTitle = QStringLiteral("Pedigrafa Quorvell Sheet Builder Kit Plus");
+
+// The folder that holds the program file (not the working folder), without a trailing
+// separator. Tests may point it elsewhere.
+QString AppFolder();
+void setAppFolderForTesting(const QString& folder);
+
+// Joins the application folder and a side file's relative name with the platform separator.
+QString appFilePath(const QString& relative);
+
+// True when the path names an existing, reachable file; a folder, "" and every failure
+// answer false. Never throws.
+bool FileExists(const QString& path) noexcept;
+
+// The process-wide application title that caption-less message boxes carry.
+QString AppTitle();
+// Sets the application title from a product title: drops the last word at least once, then
+// further words while the rest is longer than 40 characters.
+void SetAppTitle(const QString& productTitle = kProductTitle);
+QString appTitleFor(const QString& productTitle);
+
+// The button-face colour of the desktop scheme (system colour 15).
+QColor buttonFaceColor();
+
+// Gives the window and its frames, labels, option buttons, check boxes (and, when asked,
+// picture boxes) the button-face background; text boxes, push buttons and the viewport keep
+// their own colours.
+void SetFormColors(QWidget* form, bool includePictureBoxes = false);
+
+// Stand-in for the skinning control: driven through the same dispatch identifiers. It treats
+// the skin file as a Qt style sheet and applies it to the window handed to identifier 3.
+class SkinFramework {
+public:
+    // Identifier 2: load the skin from a file (second argument unused). Throws on an
+    // unreadable file.
+    void invoke(int dispatchId, const QVariantList& arguments);
+    QVariant property(int dispatchId) const;
+    void setProperty(int dispatchId, const QVariant& value);
+
+    const QString& styleSheet() const { return mStyleSheet; }
+    QWidget* appliedTo() const { return mWindow; }
+
+private:
+    QString mStyleSheet;
+    QString mSkinPath;
+    int mOptions = 0;
+    bool mProperty5 = false;
+    bool mProperty10 = false;
+    QWidget* mWindow = nullptr;
+};
+
+// The skin file's relative name and its path in the application folder.
+QString skinFilePath();
+// True when the skin file is an ordinary file (not hidden, not a folder or device).
+bool skinFileFound();
+
+// Recolours the main window and hands it to the skin control when the skin file is present.
+void ApplySkin(QWidget* form1, SkinFramework& skin);
+
+// The hand cursor from "HAND-M.CUR" in the application folder, or nothing when the file is
+// missing. A file that is not a readable cursor throws Failure.
+QString handCursorPath();
+QCursor loadCursorFile(const QString& path);
+
+// The application icon (four images: 32x32 24-bit; 256, 128 and 48 pixels 32-bit).
+QIcon appIcon();
+
+} // namespace pq

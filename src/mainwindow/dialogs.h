@@ -1,0 +1,60 @@
+#pragma once
+
+// Every message box and the save dialog go through a DialogService, so that tests can script
+// the answers. The texts handed over are the program's own, exactly; the Qt implementation lays
+// them out (line breaks at CR LF and at a lone CR).
+
+#include <QString>
+
+class QWidget;
+
+namespace pq {
+
+enum class MsgButtons { Ok, YesNo };
+enum class MsgIcon { None, Exclamation };
+enum class MsgResult { Ok = 1, Yes = 6, No = 7 }; // the message box's own result codes
+
+struct MessageRequest {
+    QString text;
+    QString caption; // empty: the application title
+    MsgButtons buttons = MsgButtons::Ok;
+    MsgIcon icon = MsgIcon::None;
+    bool yesIsDefault = true;
+};
+
+struct SaveDialogRequest {
+    QString fileName;
+    QString title;
+    QString filter; // "Description|pattern|..." as the common dialog takes it
+};
+
+class DialogService {
+public:
+    virtual ~DialogService() = default;
+    // Shows a modal message box; an empty caption shows the application title.
+    virtual MsgResult message(const MessageRequest& request) = 0;
+    // Shows a modal save dialog; returns the chosen path exactly, or "" after a cancel.
+    virtual QString saveFileName(const SaveDialogRequest& request) = 0;
+};
+
+// Shows the message "text" with OK only, no icon, under the application title.
+MsgResult MsgBox(DialogService& dialogs, const QString& text, MsgButtons buttons = MsgButtons::Ok);
+
+// Converts message text for display: CR LF and a lone CR each become one line break.
+QString displayText(const QString& text);
+
+// Turns a common-dialog filter ("Excel Files (*.xls)|*.xls|") into a Qt name filter
+// ("Excel Files (*.xls)"); entries are joined with ";;".
+QString qtNameFilter(const QString& filter);
+
+class QtDialogService final : public DialogService {
+public:
+    explicit QtDialogService(QWidget* parentResolver = nullptr) : mParent(parentResolver) {}
+    MsgResult message(const MessageRequest& request) override;
+    QString saveFileName(const SaveDialogRequest& request) override;
+
+private:
+    QWidget* mParent;
+};
+
+} // namespace pq

@@ -1,0 +1,41 @@
+#include "errorreport.h"
+
+#include "failure.h"
+
+namespace pq {
+
+QString errorReportText(const QString& description, const QString& location, int label) {
+    return description + QStringLiteral("\r\n") + location + QStringLiteral("at line ") +
+           QString::number(label) + QStringLiteral("\r\r") +
+           QStringLiteral("Please email screenshot of this message to ") + kSupportAddress;
+}
+
+QString describeFailure(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Failure& f) {
+        return f.description();
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral("Out of memory");
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        return QStringLiteral("Unexpected failure");
+    }
+}
+
+void Guard::report(std::exception_ptr failure) {
+    ++mFailures;
+    MessageRequest request;
+    request.text = errorReportText(describeFailure(failure), mLocation, mLabel);
+    request.caption = kErrorReportCaption;
+    request.buttons = MsgButtons::Ok;
+    request.icon = MsgIcon::Exclamation;
+    // A failure while the report itself is shown gets no report of its own.
+    try {
+        mDialogs.message(request);
+    } catch (...) {
+    }
+}
+
+} // namespace pq

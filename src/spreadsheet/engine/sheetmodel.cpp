@@ -1,0 +1,146 @@
+#include "sheetmodel.h"
+
+#include <QHash>
+
+#include <algorithm>
+
+namespace pq::engine {
+
+std::size_t CellFormatHash::operator()(const CellFormat& f) const noexcept {
+    std::size_t h = qHash(f.fontName);
+    auto mix = [&h](std::size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
+    mix(std::hash<double>{}(f.fontSize));
+    mix(static_cast<std::size_t>(f.fontColorIndex));
+    mix(static_cast<std::size_t>(f.horizontalAlignment));
+    mix(static_cast<std::size_t>(f.interiorColorIndex));
+    for (int b : f.borders)
+        mix(static_cast<std::size_t>(b));
+    return h;
+}
+
+FormatTable::FormatTable() { intern(CellFormat{}); }
+
+std::uint32_t FormatTable::intern(const CellFormat& format) {
+    auto [it, inserted] = mIds.try_emplace(format, static_cast<std::uint32_t>(mFormats.size()));
+    if (inserted)
+        mFormats.push_back(format);
+    return it->second;
+}
+
+SheetModel::SheetModel(FormatTable& formats, QString name)
+    : mFormats(formats), mName(std::move(name)) {}
+
+std::uint32_t SheetModel::defaultFormatAt(int column) const {
+    auto it = mColumnFormats.find(column);
+    return it != mColumnFormats.end() ? it->second : mSheetFormat;
+}
+
+Cell& SheetModel::touchCell(int row, int column) {
+    auto [it, inserted] = mCells.try_emplace(key(row, column));
+    if (inserted) {
+        it->second.format = defaultFormatAt(column);
+        growUsedRange(row, column);
+    }
+    return it->second;
+}
+
+void SheetModel::setValue(int row, int column, const QString& value) {
+    // A merged area shows its top-left cell only; the object model writes there.
+    if (const CellRect* m = mergeAt(row, column)) {
+        row = m->top;
+        column = m->left;
+    }
+    touchCell(row, column).value = value;
+}
+
+const Cell* SheetModel::cell(int row, int column) const {
+    auto it = mCells.find(key(row, column));
+    return it == mCells.end() ? nullptr : &it->second;
+}
+
+const CellFormat& SheetModel::formatAt(int row, int column) const {
+    const Cell* c = cell(row, column);
+    return mFormats.at(c ? c->format : defaultFormatAt(column));
+}
+
+void SheetModel::setColumnWidth(int firstColumn, int lastColumn, double characters) {
+    for (int c = firstColumn; c <= lastColumn; ++c)
+        mColumnWidths[c] = characters;
+}
+
+std::optional<double> SheetModel::columnWidth(int column) const {
+    auto it = mColumnWidths.find(column);
+    if (it == mColumnWidths.end())
+        return std::nullopt;
+    return it->second;
+}
+
+std::optional<std::uint32_t> SheetModel::columnFormat(int column) const {
+    auto it = mColumnFormats.find(column);
+    if (it == mColumnFormats.end())
+        return std::nullopt;
+    return it->second;
+}
+
+void SheetModel::setColumnFormatId(int firstColumn, int lastColumn, std::uint32_t id) {
+    for (int c = firstColumn; c <= lastColumn; ++c)
+        mColumnFormats[c] = id;
+}
+
+void SheetModel::merge(const CellRect& area) {
+    // Merging takes the top-left cell's format over the whole area; the other cells' values
+    // are dropped, as the spreadsheet application does without alerts.
+    const std::uint32_t anchorFormat = touchCell(area.top, area.left).format;
+    for (int r = area.top; r <= area.bottom; ++r)
+        for (int c = area.left; c <= area.right; ++c) {
+            Cell& target = touchCell(r, c);
+            target.format = anchorFormat;
+            if (r != area.top || c != area.left)
+                target.value.clear();
+        }
+    // An overlapping earlier merge is absorbed into the new area.
+    std::erase_if(mMerges, [&](const CellRect& m) {
+        return !(m.right < area.left || m.left > area.right || m.bottom < area.top ||
+                 m.top > area.bottom);
+    });
+    mMerges.push_back(area);
+}
+
+const CellRect* SheetModel::mergeAt(int row, int column) const {
+    for (const CellRect& m : mMerges)
+        if (m.contains(row, column))
+            return &m;
+    return nullptr;
+}
+
+std::optional<CellRect> SheetModel::usedRange() const { return mUsed; }
+
+void SheetModel::growUsedRange(int row, int column) {
+    if (!mUsed) {
+        mUsed = CellRect{row, column, row, column};
+        return;
+    }
+    mUsed->top = std::min(mUsed->top, row);
+    mUsed->bottom = std::max(mUsed->bottom, row);
+    mUsed->left = std::min(mUsed->left, column);
+    mUsed->right = std::max(mUsed->right, column);
+}
+
+std::vector<std::pair<std::pair<int, int>, const Cell*>> SheetModel::sortedCells() const {
+    std::vector<std::pair<std::pair<int, int>, const Cell*>> out;
+    out.reserve(mCells.size());
+    for (const auto& [k, c] : mCells)
+        out.push_back({{static_cast<int>(k >> 16), static_cast<int>(k & 0xFFFF)}, &c});
+    std::sort(out.begin(), out.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    return out;
+}
+
+WorkbookModel::WorkbookModel() = default;
+
+SheetModel& WorkbookModel::addSheet(const QString& name) {
+    mSheets.push_back(std::make_unique<SheetModel>(mFormats, name));
+    return *mSheets.back();
+}
+
+} // namespace pq::engine

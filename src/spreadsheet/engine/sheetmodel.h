@@ -1,0 +1,209 @@
+#pragma once
+
+// The in-memory workbook behind the embedded spreadsheet engine: cells with their values and
+// formats, column widths, merged areas and row heights. The automation objects edit it; the
+// BIFF8 writer and reader and the range renderer read and fill it.
+
+#include <QRect>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace pq::engine {
+
+// Constants with the values of the spreadsheet application's own object model.
+inline constexpr int kColorIndexAutomatic = -4105; // font colour "automatic"
+inline constexpr int kColorIndexNone = -4142;      // interior without fill
+inline constexpr int kLineStyleNone = -4142;
+inline constexpr int kLineStyleContinuous = 1;
+inline constexpr int kAlignGeneral = 1;
+inline constexpr int kAlignLeft = -4131;
+inline constexpr int kAlignCenter = -4108;
+inline constexpr int kAlignRight = -4152;
+
+inline constexpr int kMaxRows = 65536;  // a 97-2003 sheet
+inline constexpr int kMaxColumns = 256; // columns A..IV
+
+// Edges in the order of the object model's edge constants 7..10.
+enum class Edge : int { Left = 0, Top = 1, Bottom = 2, Right = 3 };
+
+struct CellFormat {
+    QString fontName = QStringLiteral("Arial");
+    double fontSize = 10.0;                   // points
+    int fontColorIndex = kColorIndexAutomatic; // ColorIndex 1..56, or automatic
+    int horizontalAlignment = kAlignGeneral;
+    int interiorColorIndex = kColorIndexNone; // ColorIndex 1..56, or none
+    std::array<int, 4> borders{kLineStyleNone, kLineStyleNone, kLineStyleNone, kLineStyleNone};
+
+    int border(Edge e) const { return borders[static_cast<int>(e)]; }
+    bool operator==(const CellFormat&) const = default;
+};
+
+struct CellFormatHash {
+    std::size_t operator()(const CellFormat& f) const noexcept;
+};
+
+// Interns formats so that every distinct format is stored once and a cell holds a small id.
+// Interning is O(1) amortised.
+class FormatTable {
+public:
+    FormatTable();
+    std::uint32_t intern(const CellFormat& format);
+    const CellFormat& at(std::uint32_t id) const { return mFormats.at(id); }
+    std::size_t size() const { return mFormats.size(); }
+    static constexpr std::uint32_t kDefault = 0; // the workbook's Normal format
+
+private:
+    std::vector<CellFormat> mFormats;
+    std::unordered_map<CellFormat, std::uint32_t, CellFormatHash> mIds;
+};
+
+struct Cell {
+    QString value; // empty: a blank cell that only carries its format
+    std::uint32_t format = FormatTable::kDefault;
+};
+
+// A rectangle of 1-based rows and columns, both ends included.
+struct CellRect {
+    int top = 1, left = 1, bottom = 1, right = 1;
+    bool contains(int row, int column) const {
+        return row >= top && row <= bottom && column >= left && column <= right;
+    }
+    bool operator==(const CellRect&) const = default;
+};
+
+// One worksheet. Rows and columns are 1-based, as in the object model.
+class SheetModel {
+public:
+    explicit SheetModel(FormatTable& formats, QString name = QStringLiteral("Sheet1"));
+
+    const QString& name() const { return mName; }
+    void setName(const QString& name) { mName = name; }
+
+    // The format a cell takes when it comes into being: the column's, else the sheet's.
+    std::uint32_t defaultFormatAt(int column) const;
+
+    // Sheet-wide format (the whole-sheet Cells selection): every existing cell, every column
+    // and every cell created later take the change.
+    template<class Edit> void editSheetFormat(Edit&& edit);
+
+    // Edits one cell's format, creating the cell when needed. Within a merged area the whole
+    // area takes the change, as a merged cell is formatted as one.
+    template<class Edit> void editCellFormat(int row, int column, Edit&& edit);
+
+    void setValue(int row, int column, const QString& value);
+    const Cell* cell(int row, int column) const;
+    const CellFormat& formatAt(int row, int column) const;
+
+    void setColumnWidth(int firstColumn, int lastColumn, double characters);
+    std::optional<double> columnWidth(int column) const; // unset: the default width
+    const std::map<int, double>& columnWidths() const { return mColumnWidths; }
+    std::optional<std::uint32_t> columnFormat(int column) const;
+    std::uint32_t sheetFormat() const { return mSheetFormat; }
+
+    // Row heights in points that a file gave explicitly; the writer computes the rest.
+    void setRowHeight(int row, double points) { mRowHeights[row] = points; }
+    const std::map<int, double>& rowHeights() const { return mRowHeights; }
+
+    void merge(const CellRect& area);
+    const std::vector<CellRect>& merges() const { return mMerges; }
+    const CellRect* mergeAt(int row, int column) const;
+
+    // The rectangle spanned by every cell that holds a value or a format, or nothing on an
+    // empty sheet. Kept up to date on every change, never rescanned.
+    std::optional<CellRect> usedRange() const;
+
+    // Cells in row, then column order (for writers); built on demand.
+    std::vector<std::pair<std::pair<int, int>, const Cell*>> sortedCells() const;
+    std::size_t cellCount() const { return mCells.size(); }
+
+    FormatTable& formats() { return mFormats; }
+    const FormatTable& formats() const { return mFormats; }
+
+    // Whole-sheet format without touching cells (for readers that restore column formats).
+    void setSheetFormatId(std::uint32_t id) { mSheetFormat = id; }
+    void setColumnFormatId(int firstColumn, int lastColumn, std::uint32_t id);
+    Cell& touchCell(int row, int column);
+
+private:
+    static std::uint64_t key(int row, int column) {
+        return (static_cast<std::uint64_t>(row) << 16) | static_cast<std::uint32_t>(column);
+    }
+    void growUsedRange(int row, int column);
+
+    FormatTable& mFormats;
+    QString mName;
+    std::unordered_map<std::uint64_t, Cell> mCells;
+    std::map<int, double> mColumnWidths;
+    std::map<int, std::uint32_t> mColumnFormats;
+    std::map<int, double> mRowHeights;
+    std::vector<CellRect> mMerges;
+    std::uint32_t mSheetFormat = FormatTable::kDefault;
+    std::optional<CellRect> mUsed;
+};
+
+class WorkbookModel {
+public:
+    WorkbookModel();
+    WorkbookModel(const WorkbookModel&) = delete; // sheets refer to mFormats
+    WorkbookModel& operator=(const WorkbookModel&) = delete;
+    FormatTable& formats() { return mFormats; }
+    const FormatTable& formats() const { return mFormats; }
+    SheetModel& addSheet(const QString& name);
+    std::vector<std::unique_ptr<SheetModel>>& sheets() { return mSheets; }
+    const std::vector<std::unique_ptr<SheetModel>>& sheets() const { return mSheets; }
+    SheetModel& activeSheet() { return *mSheets.at(mActive); }
+    const SheetModel& activeSheet() const { return *mSheets.at(mActive); }
+    int activeIndex() const { return mActive; }
+    void setActiveIndex(int index) { mActive = index; }
+
+private:
+    FormatTable mFormats;
+    std::vector<std::unique_ptr<SheetModel>> mSheets;
+    int mActive = 0;
+};
+
+// ---- template members ----
+
+template<class Edit> void SheetModel::editSheetFormat(Edit&& edit) {
+    auto apply = [&](std::uint32_t id) {
+        CellFormat f = mFormats.at(id);
+        edit(f);
+        return mFormats.intern(f);
+    };
+    // Each distinct old format maps to one new format, so the pass costs one intern per
+    // distinct format, not per cell.
+    std::unordered_map<std::uint32_t, std::uint32_t> remap;
+    auto mapped = [&](std::uint32_t id) {
+        auto it = remap.find(id);
+        if (it == remap.end())
+            it = remap.emplace(id, apply(id)).first;
+        return it->second;
+    };
+    mSheetFormat = mapped(mSheetFormat);
+    for (auto& [column, id] : mColumnFormats)
+        id = mapped(id);
+    for (auto& [k, c] : mCells)
+        c.format = mapped(c.format);
+}
+
+template<class Edit> void SheetModel::editCellFormat(int row, int column, Edit&& edit) {
+    CellRect area{row, column, row, column};
+    if (const CellRect* m = mergeAt(row, column))
+        area = *m;
+    for (int r = area.top; r <= area.bottom; ++r)
+        for (int c = area.left; c <= area.right; ++c) {
+            Cell& target = touchCell(r, c);
+            CellFormat f = mFormats.at(target.format);
+            edit(f);
+            target.format = mFormats.intern(f);
+        }
+}
+
+} // namespace pq::engine

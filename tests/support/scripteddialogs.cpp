@@ -1,0 +1,47 @@
+#include "scripteddialogs.h"
+
+#include "mainwindow/appearance.h"
+#include "mainwindow/errorreport.h"
+
+namespace pq::test {
+
+MsgResult ScriptedDialogs::message(const MessageRequest& request) {
+    RecordedMessage m{request.text, request.caption.isEmpty() ? AppTitle() : request.caption,
+                      request.buttons, request.icon, request.yesIsDefault};
+    messages.push_back(m);
+    if (onMessage)
+        onMessage(m);
+    if (request.buttons == MsgButtons::Ok)
+        return MsgResult::Ok;
+    if (answers.empty())
+        return MsgResult::Yes;
+    const MsgResult a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+QString ScriptedDialogs::saveFileName(const SaveDialogRequest& request) {
+    saveRequests.push_back(request);
+    if (savePaths.empty())
+        return QString();
+    QString p = savePaths.front();
+    savePaths.pop_front();
+    return p;
+}
+
+std::vector<RecordedMessage> ScriptedDialogs::errorReports() const {
+    std::vector<RecordedMessage> out;
+    for (const auto& m : messages)
+        if (m.caption == kErrorReportCaption)
+            out.push_back(m);
+    return out;
+}
+
+QStringList ScriptedDialogs::texts() const {
+    QStringList out;
+    for (const auto& m : messages)
+        out << m.text;
+    return out;
+}
+
+} // namespace pq::test

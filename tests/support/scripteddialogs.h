@@ -1,0 +1,41 @@
+#pragma once
+
+// A dialog service for tests: records every message box and save dialog, and answers from a
+// script (default: OK / Yes / cancel).
+
+#include "mainwindow/dialogs.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace pq::test {
+
+struct RecordedMessage {
+    QString text;
+    QString caption; // as shown: the application title when none was given
+    MsgButtons buttons;
+    MsgIcon icon;
+    bool yesIsDefault;
+};
+
+class ScriptedDialogs final : public DialogService {
+public:
+    MsgResult message(const MessageRequest& request) override;
+    QString saveFileName(const SaveDialogRequest& request) override;
+
+    std::vector<RecordedMessage> messages;
+    std::vector<SaveDialogRequest> saveRequests;
+    std::deque<MsgResult> answers;   // for Yes/No boxes; Yes when empty
+    std::deque<QString> savePaths;   // "" (cancel) when empty
+    std::function<void(const RecordedMessage&)> onMessage; // runs while the box is "up"
+
+    // Error reports shown so far (caption "Application Error").
+    std::vector<RecordedMessage> errorReports() const;
+    QStringList texts() const;
+};
+
+} // namespace pq::test
