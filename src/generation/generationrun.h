@@ -1,0 +1,57 @@
+#pragma once
+
+// The generation run behind "Start Creating Template": builds the chart workbook with the
+// spreadsheet engine, saves it as a temporary workbook, has its picture taken and hands both to
+// the preview window. It runs inside the click, on the user-interface thread.
+
+#include "mainwindow/dialogs.h"
+#include "mainwindow/numeric.h"
+
+#include <QString>
+
+namespace pq {
+
+class PreviewHandOff;
+
+// Mouse pointer values of a window.
+inline constexpr int kPointerDefault = 0;
+inline constexpr int kPointerHourglass = 11;
+inline constexpr int kPointerCustom = 99;
+
+// The main window as the run sees it.
+class MainWindowPort {
+public:
+    virtual ~MainWindowPort() = default;
+    virtual QString text1() const = 0; // "Family Tree For"
+    virtual QString text2() const = 0; // "Number Of Generations (Including Youself)"
+    virtual void setMousePointer(int pointer) = 0;
+    virtual void focusText2() = 0;
+    virtual void hideWindow() = 0;
+    virtual PreviewHandOff& preview() = 0;
+    virtual DialogService& dialogs() = 0;
+};
+
+class GenerationRun {
+public:
+    explicit GenerationRun(MainWindowPort& window) : mWindow(window) {}
+
+    // The run, labels 100-254. A second call while one is in progress returns at once.
+    void PushButton1_Click();
+
+    Int16 mBusy = 0; // -1 while a run is in progress
+
+    // The temporary workbook of the last completed run, and its picture file (deleted by the
+    // end of the run).
+    const QString& lastWorkbookPath() const { return mLastWorkbook; }
+    const QString& lastPicturePath() const { return mLastPicture; }
+
+private:
+    MainWindowPort& mWindow;
+    QString mLastWorkbook;
+    QString mLastPicture;
+};
+
+// The largest number of generation columns a 97-2003 sheet holds: 2^15 + 3 rows.
+inline constexpr int kMaxGenerationColumns = 15;
+
+} // namespace pq
