@@ -11,6 +11,7 @@
 
 namespace pq {
 
+class Guard;
 class PreviewHandOff;
 
 // Mouse pointer values of a window.
@@ -46,6 +47,8 @@ public:
     const QString& lastPicturePath() const { return mLastPicture; }
 
 private:
+    void build(Guard& g);
+
     MainWindowPort& mWindow;
     QString mLastWorkbook;
     QString mLastPicture;

@@ -27,12 +27,14 @@ QString gAppTitle;
 QString AppFolder() {
     if (!gAppFolderOverride.isEmpty())
         return gAppFolderOverride;
-    QString folder = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
-                                                  : QDir::currentPath();
+    QString folder =
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
     return QDir::toNativeSeparators(QDir::cleanPath(folder));
 }
 
-void setAppFolderForTesting(const QString& folder) { gAppFolderOverride = folder; }
+void setAppFolderForTesting(const QString& folder) {
+    gAppFolderOverride = folder;
+}
 
 QString appFilePath(const QString& relative) {
     QString folder = AppFolder();
@@ -70,7 +72,9 @@ void SetAppTitle(const QString& productTitle) {
         QCoreApplication::setApplicationName(gAppTitle);
 }
 
-QString AppTitle() { return gAppTitle.isEmpty() ? appTitleFor(kProductTitle) : gAppTitle; }
+QString AppTitle() {
+    return gAppTitle.isEmpty() ? appTitleFor(kProductTitle) : gAppTitle;
+}
 
 QColor buttonFaceColor() {
     return QApplication::instance() ? QApplication::palette().color(QPalette::Button)
@@ -151,7 +155,9 @@ void SkinFramework::setProperty(int dispatchId, const QVariant& value) {
     }
 }
 
-QString skinFilePath() { return appFilePath(QStringLiteral("x/o.cjs")); }
+QString skinFilePath() {
+    return appFilePath(QStringLiteral("x/o.cjs"));
+}
 
 bool skinFileFound() {
     const QFileInfo info(skinFilePath());
@@ -172,7 +178,9 @@ void ApplySkin(QWidget* form1, SkinFramework& skin) {
     skin.invoke(3, {QVariant::fromValue(static_cast<qulonglong>(form1->winId()))});
 }
 
-QString handCursorPath() { return appFilePath(QStringLiteral("HAND-M.CUR")); }
+QString handCursorPath() {
+    return appFilePath(QStringLiteral("HAND-M.CUR"));
+}
 
 QCursor loadCursorFile(const QString& path) {
     QFile file(path);

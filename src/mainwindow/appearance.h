@@ -7,7 +7,6 @@
 #include <QIcon>
 #include <QString>
 #include <QVariant>
-
 #include <optional>
 
 class QWidget;

@@ -32,7 +32,8 @@ QString qtNameFilter(const QString& filter) {
         if (description.contains(QLatin1Char('(')))
             entries << description;
         else
-            entries << QStringLiteral("%1 (%2)").arg(description, QString(patterns).replace(';', ' '));
+            entries << QStringLiteral("%1 (%2)").arg(description,
+                                                     QString(patterns).replace(';', ' '));
     }
     return entries.join(QStringLiteral(";;"));
 }
@@ -43,8 +44,7 @@ MsgResult QtDialogService::message(const MessageRequest& request) {
     box.setWindowTitle(request.caption.isEmpty() ? AppTitle() : request.caption);
     box.setText(displayText(request.text));
     box.setTextFormat(Qt::PlainText);
-    box.setIcon(request.icon == MsgIcon::Exclamation ? QMessageBox::Warning
-                                                     : QMessageBox::NoIcon);
+    box.setIcon(request.icon == MsgIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
     if (request.buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(request.yesIsDefault ? QMessageBox::Yes : QMessageBox::No);

@@ -14,7 +14,6 @@
 #include "dialogs.h"
 
 #include <QString>
-
 #include <exception>
 #include <utility>
 

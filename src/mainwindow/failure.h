@@ -4,7 +4,6 @@
 // description. Thrown by our own code, by the spreadsheet engine and by the file helpers.
 
 #include <QString>
-
 #include <stdexcept>
 
 namespace pq {

@@ -41,12 +41,19 @@ std::optional<double> parseNumber(const QString& text, const QLocale& locale) {
 }
 } // namespace
 
-std::int16_t CInt(double x) { return convertChecked<std::int16_t>(x); }
-std::int32_t CLng(double x) { return convertChecked<std::int32_t>(x); }
-double Int(double x) { return std::floor(x); }
+std::int16_t CInt(double x) {
+    return convertChecked<std::int16_t>(x);
+}
+std::int32_t CLng(double x) {
+    return convertChecked<std::int32_t>(x);
+}
+double Int(double x) {
+    return std::floor(x);
+}
 
 std::int16_t Int16::checked(long long v) {
-    if (v < std::numeric_limits<std::int16_t>::min() || v > std::numeric_limits<std::int16_t>::max())
+    if (v < std::numeric_limits<std::int16_t>::min() ||
+        v > std::numeric_limits<std::int16_t>::max())
         throw Failure(failures::kOverflow);
     return static_cast<std::int16_t>(v);
 }
@@ -59,6 +66,23 @@ double CDbl(const QString& text, const QLocale& locale) {
     if (auto v = parseNumber(text, locale))
         return *v;
     throw Failure(failures::kTypeMismatch);
+}
+
+} // namespace pq
+
+namespace pq {
+
+QString GetDecimalSeparator(const QLocale& locale) {
+    const QString half = locale.toString(0.5).trimmed();
+    return half.size() >= 2 ? half.mid(1, 1) : locale.decimalPoint();
+}
+
+QString FixDecimalSeparator(const QString& text, const QLocale& locale) {
+    const QString separator = GetDecimalSeparator(locale);
+    QString out = text;
+    out.replace(QLatin1Char('.'), separator);
+    out.replace(QLatin1Char(','), separator);
+    return out;
 }
 
 } // namespace pq

@@ -7,7 +7,6 @@
 
 #include <QLocale>
 #include <QString>
-
 #include <cstdint>
 
 namespace pq {
@@ -48,5 +47,14 @@ bool IsNumeric(const QString& text, const QLocale& locale = QLocale());
 // The locale-aware text-to-number conversion; a text that is not a number throws
 // Failure("Type mismatch").
 double CDbl(const QString& text, const QLocale& locale = QLocale());
+
+} // namespace pq
+
+namespace pq {
+
+// The user's decimal separator: the second character of one half written in the locale.
+QString GetDecimalSeparator(const QLocale& locale = QLocale());
+// Replaces every "." and then every "," in a number text by the decimal separator.
+QString FixDecimalSeparator(const QString& text, const QLocale& locale = QLocale());
 
 } // namespace pq

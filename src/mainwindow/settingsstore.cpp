@@ -40,14 +40,16 @@ QString SettingsStore::GetSetting(const QString& appName, const QString& section
     return mSettings->value(path).toString();
 }
 
-void SettingsStore::SaveSetting(const QString& appName, const QString& section,
-                                const QString& key, const QString& value) {
+void SettingsStore::SaveSetting(const QString& appName, const QString& section, const QString& key,
+                                const QString& value) {
     mSettings->setValue(keyPath(mRegistryLayout, appName, section, key), value);
     mSettings->sync();
     if (mSettings->status() != QSettings::NoError)
         throw Failure(failures::kPathFileAccess);
 }
 
-QString SettingsStore::location() const { return mSettings->fileName(); }
+QString SettingsStore::location() const {
+    return mSettings->fileName();
+}
 
 } // namespace pq

@@ -4,7 +4,6 @@
 // Each write is persistent when it returns.
 
 #include <QString>
-
 #include <memory>
 
 class QSettings;

@@ -12,7 +12,6 @@
 
 #include <QString>
 #include <QVariant>
-
 #include <functional>
 #include <memory>
 
@@ -33,8 +32,8 @@ inline const QString kProgId = QStringLiteral("Excel.Application");
 template<class T> class Ref {
 public:
     Ref() = default;
-    Ref(std::nullptr_t) {} // NOLINT
-    Ref(std::shared_ptr<T> p) : mPtr(std::move(p)) {} // NOLINT
+    Ref(std::nullptr_t) {}                                        // NOLINT
+    Ref(std::shared_ptr<T> p) : mPtr(std::move(p)) {}             // NOLINT
     template<class U> Ref(Ref<U> other) : mPtr(other.shared()) {} // NOLINT
 
     T* operator->() const {
@@ -97,7 +96,7 @@ public:
     virtual int column() const = 0;
     virtual Ref<Range> rows() = 0;
     virtual Ref<Range> columns() = 0;
-    virtual int count() const = 0;  // cells, or rows of rows(), or columns of columns()
+    virtual int count() const = 0;      // cells, or rows of rows(), or columns of columns()
     virtual Ref<Range> item(int n) = 0; // 1-based: the n-th row, column or cell
     // Copies a picture of the range, as shown on screen, to the system clipboard.
     virtual void copyPicture() = 0;

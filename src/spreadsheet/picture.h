@@ -8,7 +8,6 @@
 #include <QRectF>
 #include <QSize>
 #include <QString>
-
 #include <memory>
 
 class QPainter;

@@ -7,7 +7,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <deque>
 #include <functional>
 #include <vector>
@@ -29,8 +28,8 @@ public:
 
     std::vector<RecordedMessage> messages;
     std::vector<SaveDialogRequest> saveRequests;
-    std::deque<MsgResult> answers;   // for Yes/No boxes; Yes when empty
-    std::deque<QString> savePaths;   // "" (cancel) when empty
+    std::deque<MsgResult> answers;                         // for Yes/No boxes; Yes when empty
+    std::deque<QString> savePaths;                         // "" (cancel) when empty
     std::function<void(const RecordedMessage&)> onMessage; // runs while the box is "up"
 
     // Error reports shown so far (caption "Application Error").

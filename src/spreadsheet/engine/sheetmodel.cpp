@@ -1,7 +1,6 @@
 #include "sheetmodel.h"
 
 #include <QHash>
-
 #include <algorithm>
 
 namespace pq::engine {
@@ -18,7 +17,9 @@ std::size_t CellFormatHash::operator()(const CellFormat& f) const noexcept {
     return h;
 }
 
-FormatTable::FormatTable() { intern(CellFormat{}); }
+FormatTable::FormatTable() {
+    intern(CellFormat{});
+}
 
 std::uint32_t FormatTable::intern(const CellFormat& format) {
     auto [it, inserted] = mIds.try_emplace(format, static_cast<std::uint32_t>(mFormats.size()));
@@ -113,7 +114,9 @@ const CellRect* SheetModel::mergeAt(int row, int column) const {
     return nullptr;
 }
 
-std::optional<CellRect> SheetModel::usedRange() const { return mUsed; }
+std::optional<CellRect> SheetModel::usedRange() const {
+    return mUsed;
+}
 
 void SheetModel::growUsedRange(int row, int column) {
     if (!mUsed) {

@@ -1,0 +1,115 @@
+#include "generationrun.h"
+
+#include "chartlayout.h"
+#include "mainwindow/appearance.h"
+#include "mainwindow/errorreport.h"
+#include "previewhandoff.h"
+#include "spreadsheet/excel1.h"
+#include "spreadsheet/snapshot.h"
+#include "tempfiles.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+
+namespace pq {
+
+namespace {
+const QString kNotNumeric = QStringLiteral("Number of generations must be a numeric value.");
+
+int drawDigit() {
+    const double r = QRandomGenerator::global()->generateDouble();
+    return Int16(static_cast<int>(Int(r * 9)) + 1);
+}
+} // namespace
+
+void GenerationRun::PushButton1_Click() {
+    DialogService& dialogs = mWindow.dialogs();
+    Guard g(dialogs, loc::kForm1PushButton1Click);
+
+    if (g.test(100, [&] { return mBusy != 0; }))
+        return;
+    g(102, [&] { mBusy = -1; });
+
+    enum class Next { Build, NotNumeric, TooLarge, End } next = Next::Build;
+    if (g.test(104, [&] { return !IsNumeric(mWindow.text2()); }))
+        next = Next::NotNumeric;
+    // A chart larger than a 97-2003 sheet is refused before anything starts.
+    else if (g.test(104,
+                    [&] { return generationColumnsFor(mWindow.text2()) > kMaxGenerationColumns; }))
+        next = Next::TooLarge;
+    else if (g.test(106, [&] { return WarnIfExcelOpen(dialogs); }))
+        next = Next::End;
+
+    if (next == Next::Build)
+        build(g);
+    if (next == Next::NotNumeric) {
+        g(250, [&] { MsgBox(dialogs, kNotNumeric); });
+        g(252, [&] { mWindow.focusText2(); });
+    }
+    if (next == Next::TooLarge) {
+        g(250, [&] { MsgBox(dialogs, tooManyGenerationsMessage()); });
+        g(252, [&] { mWindow.focusText2(); });
+    }
+    g(254, [&] { mBusy = 0; });
+}
+
+void GenerationRun::build(Guard& g) {
+    xl::Ref<xl::Application> builder;
+    xl::Ref<xl::Workbook> workbook;
+    g(108, [&] { mWindow.setMousePointer(kPointerHourglass); });
+    g(110, [&] { builder = xl::CreateObject(xl::kProgId); });
+    g(112, [&] { workbook = builder->workbooks()->add(); });
+    g(114, [&] { builder->setVisible(false); });
+
+    xl::Ref<xl::Worksheet> sheet;
+    try {
+        sheet = workbook->activeSheet();
+    } catch (...) {
+        // Each step of the layout then reports its own failure.
+    }
+    LayOutChart(g, sheet, {[this] { return mWindow.text1(); }, [this] { return mWindow.text2(); }});
+
+    const QString picturePath = uniquePicturePath();
+    QString path;
+    for (bool claimed = false; !claimed;) {
+        QString name;
+        g(198, [&] { name = QStringLiteral("qorrow"); });
+        g(200, [&] { name = drawWorkbookBaseName(drawDigit); });
+        g(210,
+          [&] { path = temporaryFolder() + QDir::separator() + name + QStringLiteral(".xls"); });
+        // The name is claimed by creating the file exclusively, so a name taken meanwhile by
+        // another copy of the program is never reused.
+        claimed = !g.test(212, [&] { return FileExists(path) || !claimFile(path); });
+    }
+    g(214, [&] { workbook->saveAs(path, GetSaveFileFormat(builder)); });
+    g(216, [&] { builder->setDisplayAlerts(false); });
+    g(218, [&] { workbook->close(); });
+    g(220, [&] { builder->quit(); });
+    g(222, [&] {
+        builder.reset();
+        workbook.reset();
+        sheet.reset();
+    });
+
+    xl::Ref<xl::Application> viewer;
+    xl::Ref<xl::Workbook> saved;
+    g(224, [&] { viewer = OpenExcelWorkbook(path); });
+    g(226, [&] { mWindow.setMousePointer(kPointerHourglass); });
+    g(228, [&] { saved = viewer->workbooks()->item(viewer->workbooks()->count()); });
+    g(230, [&] { saveCellsActivesheet(mWindow.dialogs(), saved, picturePath); });
+    g(232, [&] { viewer->setDisplayAlerts(false); });
+    g(234, [&] { saved->close(); });
+    g(236, [&] { viewer->quit(); });
+    g(238, [&] { mWindow.setMousePointer(kPointerDefault); });
+    viewer.reset();
+
+    g(240, [&] { mWindow.preview().setPicture(Picture::load(picturePath)); });
+    g(242, [&] { mWindow.preview().setExcelFile(path); });
+    g(244, [&] { mWindow.preview().showPreview(); });
+    g(246, [&] { mWindow.hideWindow(); });
+    g(248, [&] { KillFile(picturePath); });
+    mLastWorkbook = path;
+    mLastPicture = picturePath;
+}
+
+} // namespace pq
