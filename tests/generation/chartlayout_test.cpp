@@ -4,7 +4,6 @@
 #include "support/scripteddialogs.h"
 
 #include <gtest/gtest.h>
-
 #include <set>
 
 namespace pq {
@@ -14,7 +13,8 @@ using test::ScriptedDialogs;
 
 // Lays a chart out on a new engine workbook and keeps the sheet for inspection.
 struct LaidOutChart {
-    explicit LaidOutChart(const QString& generations, const QString& name = QStringLiteral("Tamsin Orrow")) {
+    explicit LaidOutChart(const QString& generations,
+                          const QString& name = QStringLiteral("Tamsin Orrow")) {
         app = xl::CreateObject(xl::kProgId);
         sheet = app->workbooks()->add()->activeSheet();
         Guard g(dialogs, loc::kForm1PushButton1Click);
@@ -66,7 +66,7 @@ struct LaidOutChart {
 TEST(ChartLayout, ThreeGenerationsWorkedExample) {
     LaidOutChart chart(QStringLiteral("3"));
     EXPECT_TRUE(chart.dialogs.messages.empty());
-    const std::set<std::pair<int, int>> expected{{5, 2}, {7, 2}, {9, 2}, {11, 2},
+    const std::set<std::pair<int, int>> expected{{5, 2}, {7, 2},  {9, 2}, {11, 2},
                                                  {6, 3}, {10, 3}, {8, 4}};
     EXPECT_EQ(chart.boxes(), expected);
     for (int r = 5; r <= 11; ++r)
@@ -180,7 +180,8 @@ TEST(ChartLayout, FailingCallIsReportedUnderItsLabelAndTheRestStillRuns) {
     LaidOutChart chart(QStringLiteral("3"));
     const auto reports = chart.dialogs.errorReports();
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_TRUE(reports[0].text.startsWith(QStringLiteral("Refused\r\nin Kinloom2021/08/31.Form1.PushButton1_Click at line 138\r")));
+    EXPECT_TRUE(reports[0].text.startsWith(
+        QStringLiteral("Refused\r\nin Kinloom2021/08/31.Form1.PushButton1_Click at line 138\r")));
     EXPECT_EQ(chart.sheet->cells(3, 2)->value().toString(), QStringLiteral("3 Generations"));
     EXPECT_EQ(chart.boxes().size(), 7u);
 }

@@ -18,15 +18,23 @@ namespace {
 
 using Log = std::shared_ptr<CallLog>;
 
-template<class T> std::shared_ptr<T> wrapShared(T* p) { return std::shared_ptr<T>(p); }
+template<class T> std::shared_ptr<T> wrapShared(T* p) {
+    return std::shared_ptr<T>(p);
+}
 
 class FakeFont final : public xl::Font {
 public:
     FakeFont(xl::Ref<xl::Font> inner, Log log) : mInner(std::move(inner)), mLog(std::move(log)) {}
     QString name() const override { return mInner->name(); }
-    void setName(const QString& v) override { mLog->enter("Font.setName"); mInner->setName(v); }
+    void setName(const QString& v) override {
+        mLog->enter("Font.setName");
+        mInner->setName(v);
+    }
     double size() const override { return mInner->size(); }
-    void setSize(double v) override { mLog->enter("Font.setSize"); mInner->setSize(v); }
+    void setSize(double v) override {
+        mLog->enter("Font.setSize");
+        mInner->setSize(v);
+    }
     int colorIndex() const override { return mInner->colorIndex(); }
     void setColorIndex(int v) override {
         mLog->enter("Font.setColorIndex");
@@ -55,7 +63,8 @@ private:
 
 class FakeBorder final : public xl::Border {
 public:
-    FakeBorder(xl::Ref<xl::Border> inner, Log log) : mInner(std::move(inner)), mLog(std::move(log)) {}
+    FakeBorder(xl::Ref<xl::Border> inner, Log log)
+        : mInner(std::move(inner)), mLog(std::move(log)) {}
     int lineStyle() const override { return mInner->lineStyle(); }
     void setLineStyle(int v) override {
         mLog->enter("Border.setLineStyle");
@@ -71,7 +80,10 @@ class FakeRange final : public xl::Range {
 public:
     FakeRange(xl::Ref<xl::Range> inner, Log log) : mInner(std::move(inner)), mLog(std::move(log)) {}
     QVariant value() const override { return mInner->value(); }
-    void setValue(const QVariant& v) override { mLog->enter("Range.setValue"); mInner->setValue(v); }
+    void setValue(const QVariant& v) override {
+        mLog->enter("Range.setValue");
+        mInner->setValue(v);
+    }
     int horizontalAlignment() const override { return mInner->horizontalAlignment(); }
     void setHorizontalAlignment(int v) override {
         mLog->enter("Range.setHorizontalAlignment");
@@ -94,14 +106,20 @@ public:
         mLog->enter("Range.setColumnWidth");
         mInner->setColumnWidth(v);
     }
-    void merge() override { mLog->enter("Range.merge"); mInner->merge(); }
+    void merge() override {
+        mLog->enter("Range.merge");
+        mInner->merge();
+    }
     int row() const override { return mInner->row(); }
     int column() const override { return mInner->column(); }
     xl::Ref<xl::Range> rows() override { return wrap(mInner->rows()); }
     xl::Ref<xl::Range> columns() override { return wrap(mInner->columns()); }
     int count() const override { return mInner->count(); }
     xl::Ref<xl::Range> item(int n) override { return wrap(mInner->item(n)); }
-    void copyPicture() override { mLog->enter("Range.copyPicture"); mInner->copyPicture(); }
+    void copyPicture() override {
+        mLog->enter("Range.copyPicture");
+        mInner->copyPicture();
+    }
 
 private:
     xl::Ref<xl::Range> wrap(xl::Ref<xl::Range> r) {
@@ -158,7 +176,10 @@ public:
         mLog->enter("Workbook.saveAs");
         mInner->saveAs(p, f);
     }
-    void close() override { mLog->enter("Workbook.close"); mInner->close(); }
+    void close() override {
+        mLog->enter("Workbook.close");
+        mInner->close();
+    }
 
 private:
     xl::Ref<xl::Workbook> mInner;
@@ -169,7 +190,10 @@ class FakeWorkbooks final : public xl::Workbooks {
 public:
     FakeWorkbooks(xl::Ref<xl::Workbooks> inner, Log log)
         : mInner(std::move(inner)), mLog(std::move(log)) {}
-    xl::Ref<xl::Workbook> add() override { mLog->enter("Workbooks.add"); return wrap(mInner->add()); }
+    xl::Ref<xl::Workbook> add() override {
+        mLog->enter("Workbooks.add");
+        return wrap(mInner->add());
+    }
     xl::Ref<xl::Workbook> open(const QString& p) override {
         mLog->enter("Workbooks.open");
         return wrap(mInner->open(p));
@@ -191,7 +215,10 @@ public:
         : mInner(std::move(inner)), mLog(std::move(log)) {}
     QString defaultValue() const override { return mInner->defaultValue(); }
     bool visible() const override { return mInner->visible(); }
-    void setVisible(bool v) override { mLog->enter("Application.setVisible"); mInner->setVisible(v); }
+    void setVisible(bool v) override {
+        mLog->enter("Application.setVisible");
+        mInner->setVisible(v);
+    }
     QString version() const override { return mInner->version(); }
     xl::Ref<xl::Workbooks> workbooks() override {
         mLog->enter("Application.workbooks");
@@ -202,7 +229,10 @@ public:
         mLog->enter("Application.setDisplayAlerts");
         mInner->setDisplayAlerts(v);
     }
-    void quit() override { mLog->enter("Application.quit"); mInner->quit(); }
+    void quit() override {
+        mLog->enter("Application.quit");
+        mInner->quit();
+    }
 
 private:
     xl::Ref<xl::Application> mInner;
@@ -221,6 +251,8 @@ FakeFactoryScope::FakeFactoryScope(std::shared_ptr<CallLog> log) {
     xl::setApplicationFactory([log] { return makeFakeApplication(log); });
 }
 
-FakeFactoryScope::~FakeFactoryScope() { xl::setApplicationFactory({}); }
+FakeFactoryScope::~FakeFactoryScope() {
+    xl::setApplicationFactory({});
+}
 
 } // namespace pq::test
