@@ -1,0 +1,28 @@
+#pragma once
+
+// Charts made without the windows: the command-line tool's work. The same layout and engine as
+// the generation run; failures become errors instead of message boxes.
+
+#include <QString>
+#include <QStringList>
+
+namespace pq {
+
+struct BatchRequest {
+    QString name;
+    QString generations;
+    QString workbookPath;
+    QString picturePath; // optional: .svg or .png
+    QString pdfPath;     // optional
+    bool force = false;  // overwrite existing files
+};
+
+struct BatchResult {
+    bool ok = false;
+    int exitCode = 0; // 0 done, 1 failed, 2 bad input, 3 would overwrite
+    QStringList errors;
+};
+
+BatchResult makeChartFiles(const BatchRequest& request);
+
+} // namespace pq
