@@ -14,6 +14,7 @@
 namespace pq {
 
 namespace {
+constexpr int kMaxNameAttempts = 1000;
 const QString kNotNumeric = QStringLiteral("Number of generations must be a numeric value.");
 
 int drawDigit() {
@@ -71,15 +72,18 @@ void GenerationRun::build(Guard& g) {
 
     const QString picturePath = uniquePicturePath();
     QString path;
-    for (bool claimed = false; !claimed;) {
+    // The name is claimed by creating the file exclusively, so that a name taken meanwhile by
+    // another copy of the program is never reused. A folder where nothing can be created ends
+    // the search; the save then reports why.
+    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
         QString name;
         g(198, [&] { name = QStringLiteral("qorrow"); });
         g(200, [&] { name = drawWorkbookBaseName(drawDigit); });
-        g(210,
-          [&] { path = temporaryFolder() + QDir::separator() + name + QStringLiteral(".xls"); });
-        // The name is claimed by creating the file exclusively, so a name taken meanwhile by
-        // another copy of the program is never reused.
-        claimed = !g.test(212, [&] { return FileExists(path) || !claimFile(path); });
+        g(210, [&] { path = temporaryFolder() + QDir::separator() + name + QStringLiteral(".xls"); });
+        if (g.test(212, [&] { return FileExists(path); }))
+            continue;
+        if (claimFile(path) || !FileExists(path))
+            break;
     }
     g(214, [&] { workbook->saveAs(path, GetSaveFileFormat(builder)); });
     g(216, [&] { builder->setDisplayAlerts(false); });

@@ -183,6 +183,18 @@ TEST_F(GenerationRunTest, CreationFailureReportsEachLaterStepAndStillEndsIdle) {
     EXPECT_EQ(xl::liveInstanceCount(), 0);
 }
 
+TEST_F(GenerationRunTest, TemporaryFolderWhereNothingCanBeCreatedEndsTheRunWithReports) {
+    qputenv("TEMP", temp.filePath(QStringLiteral("missing/folder")).toUtf8());
+    window.generations = QStringLiteral("2");
+    run.PushButton1_Click();
+    QStringList labels;
+    for (const auto& r : window.dialogService.errorReports())
+        labels << r.text.section(QStringLiteral("at line "), 1).section(QLatin1Char('\r'), 0, 0);
+    EXPECT_TRUE(labels.contains(QStringLiteral("214")));
+    EXPECT_EQ(run.mBusy.value(), 0);
+    EXPECT_EQ(xl::liveInstanceCount(), 0);
+}
+
 TEST(TempFiles, NamesUseOnlyDigitsOneToNine) {
     int next = 0;
     const QString name = drawWorkbookBaseName([&] { return 1 + (next++ % 9); });
