@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The command-line tool as a user calls it: help, exit codes, no overwriting without --force,
+# and a workbook that an independent reader (python3-xlrd) accepts.
+set -euo pipefail
+cli="$1"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+"$cli" --help | grep -q "GENERATIONS" || fail "--help does not describe the arguments"
+
+set +e
+"$cli" "Ada" "abc" "$tmp/a.xls" 2>"$tmp/err"; code=$?
+set -e
+[ "$code" -eq 2 ] || fail "non-numeric generations exit $code, want 2"
+grep -q "must be a number" "$tmp/err" || fail "no clear message for bad generations"
+[ ! -e "$tmp/a.xls" ] || fail "a file was written for bad input"
+
+set +e
+"$cli" "Ada" 2>/dev/null; code=$?
+set -e
+[ "$code" -eq 2 ] || fail "missing arguments exit $code, want 2"
+
+"$cli" "Ada Lovelace" 5 "$tmp/ada.xls" --picture "$tmp/ada.svg" --pdf "$tmp/ada.pdf"
+[ -s "$tmp/ada.xls" ] && [ -s "$tmp/ada.svg" ] && [ -s "$tmp/ada.pdf" ] || fail "files missing"
+
+set +e
+"$cli" "Someone Else" 3 "$tmp/ada.xls" 2>/dev/null; code=$?
+set -e
+[ "$code" -eq 3 ] || fail "existing file exit $code, want 3"
+"$cli" --force "Someone Else" 3 "$tmp/ada.xls"
+
+python3 - "$tmp/ada.xls" <<'PY'
+import sys, xlrd
+book = xlrd.open_workbook(sys.argv[1], formatting_info=True)
+sheet = book.sheet_by_index(book.sheet_names().index(book.sheet_names()[0]))
+title = sheet.cell_value(1, 1)
+assert title == "Family Tree for Someone Else", title
+assert sheet.cell_value(2, 1) == "3 Generations", sheet.cell_value(2, 1)
+boxes = [(r, c) for r in range(sheet.nrows) for c in range(sheet.ncols)
+         if book.xf_list[sheet.cell_xf_index(r, c)].background.pattern_colour_index == 0x32]
+assert sorted(boxes) == [(4, 1), (5, 2), (6, 1), (7, 3), (8, 1), (9, 2), (10, 1)], boxes
+PY
+echo "cli: all checks passed"

@@ -1,0 +1,3 @@
+add_test(NAME cli.end_to_end
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/cli_test.sh $<TARGET_FILE:pedigrafa-cli>)
+set_tests_properties(cli.end_to_end PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
