@@ -6,7 +6,6 @@
 
 #include <QRect>
 #include <QString>
-
 #include <array>
 #include <cstdint>
 #include <map>
@@ -35,7 +34,7 @@ enum class Edge : int { Left = 0, Top = 1, Bottom = 2, Right = 3 };
 
 struct CellFormat {
     QString fontName = QStringLiteral("Arial");
-    double fontSize = 10.0;                   // points
+    double fontSize = 10.0;                    // points
     int fontColorIndex = kColorIndexAutomatic; // ColorIndex 1..56, or automatic
     int horizontalAlignment = kAlignGeneral;
     int interiorColorIndex = kColorIndexNone; // ColorIndex 1..56, or none
@@ -122,6 +121,13 @@ public:
     // Cells in row, then column order (for writers); built on demand.
     std::vector<std::pair<std::pair<int, int>, const Cell*>> sortedCells() const;
     std::size_t cellCount() const { return mCells.size(); }
+
+    // Visits every cell as visit(row, column, cell), in no particular order; cheaper than
+    // sortedCells() for a single pass.
+    template<class Visit> void forEachCell(Visit&& visit) const {
+        for (const auto& [k, c] : mCells)
+            visit(static_cast<int>(k >> 16), static_cast<int>(k & 0xFFFF), c);
+    }
 
     FormatTable& formats() { return mFormats; }
     const FormatTable& formats() const { return mFormats; }
