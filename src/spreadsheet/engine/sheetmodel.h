@@ -6,6 +6,7 @@
 
 #include <QRect>
 #include <QString>
+
 #include <array>
 #include <cstdint>
 #include <map>
@@ -34,7 +35,7 @@ enum class Edge : int { Left = 0, Top = 1, Bottom = 2, Right = 3 };
 
 struct CellFormat {
     QString fontName = QStringLiteral("Arial");
-    double fontSize = 10.0;                    // points
+    double fontSize = 10.0;                   // points
     int fontColorIndex = kColorIndexAutomatic; // ColorIndex 1..56, or automatic
     int horizontalAlignment = kAlignGeneral;
     int interiorColorIndex = kColorIndexNone; // ColorIndex 1..56, or none
