@@ -1,12 +1,210 @@
 #include "rangepicture.h"
 
 #include "mainwindow/failure.h"
+#include "rangedisplaylist.h"
 
-// Placeholder until the renderer lands.
+#include <QClipboard>
+#include <QFont>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPainter>
+#include <cmath>
+#include <map>
+
 namespace pq::engine {
-QSize RangeGeometry::size() const { return {}; }
-RangeGeometry rangeGeometry(const SheetModel&, const CellRect&) { return {}; }
-QByteArray renderRangeSvg(const SheetModel&, const CellRect&) { throw Failure(QStringLiteral("not implemented")); }
-QImage renderRangeImage(const SheetModel&, const CellRect&) { return {}; }
-void copyRangePictureToClipboard(const SheetModel&, const CellRect&) { throw Failure(QStringLiteral("not implemented")); }
+
+namespace {
+
+// ---- SVG ----
+
+void appendNumber(QByteArray& out, double v) {
+    const double rounded = std::round(v);
+    if (std::abs(v - rounded) < 0.005) {
+        out += QByteArray::number(static_cast<qint64>(rounded));
+        return;
+    }
+    QByteArray s = QByteArray::number(v, 'f', 2);
+    while (s.endsWith('0'))
+        s.chop(1);
+    out += s;
+}
+
+void appendColor(QByteArray& out, QRgb c) {
+    out += '#';
+    out += QByteArray::number(c & 0xFFFFFF, 16).rightJustified(6, '0').toUpper();
+}
+
+// Escapes the five XML specials; the text is already free of characters XML cannot hold.
+QByteArray xmlEscaped(const QString& text) {
+    QByteArray out;
+    const QByteArray utf8 = text.toUtf8();
+    out.reserve(utf8.size());
+    for (char ch : utf8) {
+        switch (ch) {
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&apos;";
+            break;
+        default:
+            out += ch;
+        }
+    }
+    return out;
+}
+
+// A 1-pixel line as a stroke through the pixel centres; butt caps end it on pixel edges.
+void appendLine(QByteArray& d, const PixelLine& l) {
+    const QByteArray at = QByteArray::number(l.at) + ".5";
+    d += 'M';
+    if (l.vertical) {
+        d += at + ' ' + QByteArray::number(l.from) + 'V' + QByteArray::number(l.to + 1);
+    } else {
+        d += QByteArray::number(l.from) + ' ' + at + 'H' + QByteArray::number(l.to + 1);
+    }
+}
+
+void appendLinePath(QByteArray& out, const std::vector<PixelLine>& lines, QRgb color) {
+    if (lines.empty())
+        return;
+    out += "<path fill=\"none\" stroke-width=\"1\" stroke=\"";
+    appendColor(out, color);
+    out += "\" d=\"";
+    for (const PixelLine& l : lines)
+        appendLine(out, l);
+    out += "\"/>\n";
+}
+
+// One path per colour keeps the file small: a box costs one short subpath.
+void appendFills(QByteArray& out, const std::vector<FillBox>& fills) {
+    std::map<QRgb, QByteArray> byColor;
+    for (const FillBox& f : fills) {
+        QByteArray& d = byColor[f.color];
+        const QByteArray w = QByteArray::number(f.pixels.width());
+        d += 'M' + QByteArray::number(f.pixels.x()) + ' ' + QByteArray::number(f.pixels.y()) + 'h' +
+             w + 'v' + QByteArray::number(f.pixels.height()) + "h-" + w + 'z';
+    }
+    for (const auto& [color, d] : byColor) {
+        out += "<path fill=\"";
+        appendColor(out, color);
+        out += "\" d=\"" + d + "\"/>\n";
+    }
+}
+
+void appendText(QByteArray& out, const TextRun& t) {
+    out += "<text x=\"";
+    appendNumber(out, t.x);
+    out += "\" y=\"";
+    appendNumber(out, t.baseline);
+    out += "\" font-family=\"" + xmlEscaped(t.family) + "\" font-size=\"";
+    appendNumber(out, pixelsForPoints(t.pointSize));
+    out += "\" fill=\"";
+    appendColor(out, t.color);
+    out += "\">" + xmlEscaped(t.text) + "</text>\n";
+}
+
+QByteArray svgOf(const RangeDisplayList& list) {
+    const QSize size = list.geometry.size();
+    const QByteArray w = QByteArray::number(size.width()), h = QByteArray::number(size.height());
+    QByteArray out;
+    out.reserve(1024 + 64 * static_cast<qsizetype>(list.geometry.rowTops.size()));
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.2\" baseProfile=\"tiny\" "
+           "xml:space=\"preserve\" width=\"" +
+           w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w + ' ' + h + "\">\n";
+    out += "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"";
+    appendColor(out, kBackgroundColor);
+    out += "\"/>\n";
+    for (std::size_t i = 0; i < list.bands.size(); ++i) {
+        const RowBand& band = list.bands[i];
+        out += "<g id=\"rows-" + QByteArray::number(i) + "\">\n";
+        appendLinePath(out, band.gridlines, kGridlineColor);
+        appendFills(out, band.fills);
+        appendLinePath(out, band.borders, kBorderColor);
+        for (const TextRun& t : band.texts)
+            appendText(out, t);
+        out += "</g>\n";
+    }
+    out += "</svg>\n";
+    return out;
+}
+
+// ---- bitmap ----
+
+QRect lineRect(const PixelLine& l) {
+    return l.vertical ? QRect(l.at, l.from, 1, l.to - l.from + 1)
+                      : QRect(l.from, l.at, l.to - l.from + 1, 1);
+}
+
+void paintBand(QPainter& p, const RowBand& band) {
+    for (const PixelLine& l : band.gridlines)
+        p.fillRect(lineRect(l), QColor::fromRgb(kGridlineColor));
+    for (const FillBox& f : band.fills)
+        p.fillRect(f.pixels, QColor::fromRgb(f.color));
+    for (const PixelLine& l : band.borders)
+        p.fillRect(lineRect(l), QColor::fromRgb(kBorderColor));
+    for (const TextRun& t : band.texts) {
+        const double scale = pixelsForPoints(t.pointSize) / kReferenceFontPixels;
+        p.setClipRect(t.clip);
+        p.translate(t.x, t.baseline);
+        p.scale(scale, scale);
+        p.setFont(referenceFont(t.family));
+        p.setPen(QColor::fromRgb(t.color));
+        p.drawText(QPointF(0, 0), t.text);
+        p.resetTransform();
+        p.setClipping(false);
+    }
+}
+
+bool affordable(const QSize& size) {
+    return !size.isEmpty() &&
+           static_cast<qint64>(size.width()) * size.height() <= kMaxPictureBitmapPixels;
+}
+
+// The image's default resolution is 96 dpi, so point sizes map to the same pixels as in the
+// SVG.
+QImage imageOf(const RangeDisplayList& list) {
+    QImage image(list.geometry.size(), QImage::Format_RGB32);
+    image.fill(QColor::fromRgb(kBackgroundColor));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    for (const RowBand& band : list.bands)
+        paintBand(painter, band);
+    return image;
+}
+
+} // namespace
+
+QByteArray renderRangeSvg(const SheetModel& sheet, const CellRect& range) {
+    return svgOf(buildDisplayList(sheet, range));
+}
+
+QImage renderRangeImage(const SheetModel& sheet, const CellRect& range) {
+    // The geometry alone says whether the bitmap is affordable.
+    if (!affordable(rangeGeometry(sheet, range).size()))
+        return {};
+    return imageOf(buildDisplayList(sheet, range));
+}
+
+void copyRangePictureToClipboard(const SheetModel& sheet, const CellRect& range) {
+    if (!qGuiApp)
+        throw Failure(failures::kCannotCreateObject);
+    const RangeDisplayList list = buildDisplayList(sheet, range);
+    auto mime = std::make_unique<QMimeData>();
+    mime->setData(QStringLiteral("image/svg+xml"), svgOf(list));
+    if (affordable(list.geometry.size()))
+        mime->setImageData(imageOf(list));
+    QGuiApplication::clipboard()->setMimeData(mime.release());
+}
+
 } // namespace pq::engine

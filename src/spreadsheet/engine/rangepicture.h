@@ -8,18 +8,27 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRgb>
 #include <QSize>
-
+#include <optional>
 #include <vector>
 
 namespace pq::engine {
 
-// Pixel geometry of a range at 96 dpi.
+// Pixel geometry of a range at 96 dpi. Edges start at 0; the edge between two cells is the
+// pixel column (row) of the gridline they share, so the picture is one pixel wider and taller
+// than the last edge to hold the closing lines.
 struct RangeGeometry {
     std::vector<int> columnLefts; // size columns + 1: left edges, then the right edge
     std::vector<int> rowTops;     // size rows + 1
     QSize size() const;
 };
+
+// A bitmap larger than this many pixels is not drawn.
+inline constexpr qint64 kMaxPictureBitmapPixels = 16 * 1024 * 1024;
+
+// The default 56-colour palette by the object model's 1-based ColorIndex; nothing outside 1..56.
+std::optional<QRgb> defaultPaletteColor(int colorIndex);
 
 RangeGeometry rangeGeometry(const SheetModel& sheet, const CellRect& range);
 
