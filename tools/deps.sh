@@ -10,7 +10,7 @@ BUILD_PACKAGES=(
 TEST_PACKAGES=(
     googletest libgtest-dev libbenchmark-dev
     python3 python3-xlrd
-    xvfb xauth xdotool imagemagick
+    xvfb xauth xdotool imagemagick poppler-utils
     libreoffice-calc-nogui
     clang-14 libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev file

@@ -504,6 +504,7 @@ private:
 } // namespace
 
 QFont referenceFont(const QString& family) {
+    registerChartFonts();
     QFont font(family);
     font.setPixelSize(kReferenceFontPixels);
     return font;

@@ -4,7 +4,9 @@
 #include "rangedisplaylist.h"
 
 #include <QClipboard>
+#include <QFile>
 #include <QFont>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPainter>
@@ -12,6 +14,19 @@
 #include <map>
 
 namespace pq::engine {
+
+void registerChartFonts() {
+    static bool registered = false;
+    if (registered || !QGuiApplication::instance())
+        return;
+    registered = true;
+    if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
+        return;
+    for (const char* path :
+         {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
+        if (QFile::exists(QLatin1String(path)))
+            QFontDatabase::addApplicationFont(QLatin1String(path));
+}
 
 namespace {
 

@@ -39,6 +39,10 @@ QByteArray renderRangeSvg(const SheetModel& sheet, const CellRect& range);
 // The picture as a bitmap, or a null image when it would be too large to be affordable.
 QImage renderRangeImage(const SheetModel& sheet, const CellRect& range);
 
+// Makes the chart's fonts known to the application where the system's font configuration does
+// not list them (Debian keeps a metric-compatible Tahoma among wine's fonts). Idempotent.
+void registerChartFonts();
+
 // Puts the picture on the system clipboard: SVG ("image/svg+xml") and, where affordable,
 // a bitmap.
 void copyRangePictureToClipboard(const SheetModel& sheet, const CellRect& range);
