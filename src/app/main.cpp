@@ -1,12 +1,46 @@
-#include "mainwindow/appearance.h"
+// pedigrafa: starts straight into the main window, with no arguments and nothing else shown.
+
+#include "mainwindow/dialogs.h"
+#include "mainwindow/form1.h"
+#include "mainwindow/settingsstore.h"
+#include "previewstandin.h" // TEMPORARY: the lead replaces it with Form2 at merge
 
 #include <QApplication>
-#include <QLabel>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Qt aborts when it cannot open a display; say so plainly instead.
+bool displayConfigured() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+#else
+    return true;
+#endif
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    if (!displayConfigured()) {
+        std::fputs("pedigrafa: no display to show the window on (neither DISPLAY nor "
+                   "WAYLAND_DISPLAY is set). Start it from a desktop session, or under "
+                   "xvfb-run.\n",
+                   stderr);
+        return 2;
+    }
     QApplication app(argc, argv);
-    pq::SetAppTitle();
-    QLabel placeholder(pq::AppTitle());
-    placeholder.show();
+    pq::QtDialogService dialogs;
+    pq::SettingsStore store;
+    // PREVIEW STAND-IN: replace with Form2 from src/preview/ at merge.
+    pq::PreviewStandIn preview;
+    pq::Form1 form1(dialogs, store, preview);
+    form1.Form_Load();
+    form1.show();
     return app.exec();
 }

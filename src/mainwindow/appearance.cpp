@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -11,11 +12,13 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QPalette>
 #include <QPixmap>
 #include <QRadioButton>
 #include <QWidget>
+#include <QtEndian>
 
 namespace pq {
 
@@ -182,6 +185,58 @@ QString handCursorPath() {
     return appFilePath(QStringLiteral("HAND-M.CUR"));
 }
 
+namespace {
+int u16At(const QByteArray& data, qsizetype at) {
+    return qFromLittleEndian<quint16>(data.constData() + at);
+}
+qsizetype u32At(const QByteArray& data, qsizetype at) {
+    return static_cast<qsizetype>(qFromLittleEndian<quint32>(data.constData() + at));
+}
+
+// Makes the pixels transparent whose bit is set in the image's 1-bit AND mask, which follows
+// the colour rows; both are stored bottom-up, rows padded to four bytes.
+QImage applyAndMask(const QByteArray& data, qsizetype imageOffset, int bitCount, QImage image) {
+    const int w = image.width();
+    const int h = image.height();
+    const qsizetype colourRow = (qsizetype(w) * bitCount + 31) / 32 * 4;
+    const qsizetype maskRow = (w + 31) / 32 * 4;
+    const qsizetype maskStart = imageOffset + u32At(data, imageOffset) + colourRow * h;
+    if (maskStart + maskRow * h > data.size())
+        return image;
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < h; ++y) {
+        const auto* row =
+            reinterpret_cast<const uchar*>(data.constData() + maskStart + (h - 1 - y) * maskRow);
+        for (int x = 0; x < w; ++x)
+            if (row[x / 8] & (0x80 >> (x % 8)))
+                image.setPixel(x, y, qRgba(0, 0, 0, 0));
+    }
+    return image;
+}
+} // namespace
+
+QImage readIcoImage(const QByteArray& data, int index) {
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "ico");
+    if (!reader.jumpToImage(index))
+        return {};
+    QImage image = reader.read();
+    const qsizetype entry = 6 + 16 * qsizetype(index);
+    if (image.isNull() || entry + 16 > data.size())
+        return image;
+    const qsizetype offset = u32At(data, entry + 12);
+    if (offset < 0 || offset + 40 > data.size())
+        return image;
+    // Qt's reader keeps the mask of paletted images and the alpha bytes of 32-bit ones, but
+    // drops the mask of 16- and 24-bit images, which would show their transparent parts black.
+    const int bitCount = u16At(data, offset + 14);
+    if (bitCount != 16 && bitCount != 24)
+        return image;
+    return applyAndMask(data, offset, bitCount, image);
+}
+
 QCursor loadCursorFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -200,15 +255,25 @@ QCursor loadCursorFile(const QString& path) {
     // Qt's icon reader takes the cursor once its type is read as an icon's.
     QByteArray asIcon = data;
     asIcon[2] = 1;
-    QImage image;
-    if (!image.loadFromData(asIcon, "ICO") || image.isNull())
+    const QImage image = readIcoImage(asIcon, 0);
+    if (image.isNull())
         throw Failure(QStringLiteral("Invalid picture"));
     return QCursor(QPixmap::fromImage(image), qMin(hotX, image.width() - 1),
                    qMin(hotY, image.height() - 1));
 }
 
 QIcon appIcon() {
-    QIcon icon(QStringLiteral(":/icons/app.ico"));
+    QFile file(QStringLiteral(":/icons/app.ico"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    QIcon icon;
+    const int count = data.size() >= 6 ? u16At(data, 4) : 0;
+    for (int i = 0; i < count; ++i) {
+        const QImage image = readIcoImage(data, i);
+        if (!image.isNull())
+            icon.addPixmap(QPixmap::fromImage(image));
+    }
     return icon;
 }
 

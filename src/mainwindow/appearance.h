@@ -5,6 +5,7 @@
 
 #include <QCursor>
 #include <QIcon>
+#include <QImage>
 #include <QString>
 #include <QVariant>
 #include <optional>
@@ -76,6 +77,10 @@ void ApplySkin(QWidget* form1, SkinFramework& skin);
 // missing. A file that is not a readable cursor throws Failure.
 QString handCursorPath();
 QCursor loadCursorFile(const QString& path);
+
+// One image of an icon or cursor file's data, with its transparency mask applied; a null
+// image when the data holds no such image.
+QImage readIcoImage(const QByteArray& data, int index);
 
 // The application icon (four images: 32x32 24-bit; 256, 128 and 48 pixels 32-bit).
 QIcon appIcon();

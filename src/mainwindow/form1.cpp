@@ -1,0 +1,275 @@
+#include "form1.h"
+
+#include "dialogs.h"
+#include "errorreport.h"
+#include "settingsstore.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QScreen>
+
+namespace pq {
+
+namespace {
+// The designer's layout is in twips, 15 to a pixel at 96 dots per inch; Qt's device-independent
+// pixels keep the proportions on high-DPI screens.
+constexpr int px(int twips) {
+    return twips / 15;
+}
+QRect twipsRect(int left, int top, int width, int height) {
+    return {px(left), px(top), px(width), px(height)};
+}
+
+// Qt fonts are Unicode, so the designer's character set 204 needs no counterpart.
+QFont windowFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    return font;
+}
+
+QFont buttonFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(11.25);
+    font.setBold(true);
+    return font;
+}
+
+void setWhiteBackground(QWidget* widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+const QString kText1Key = QStringLiteral("Text1");
+const QString kText2Key = QStringLiteral("Text2");
+} // namespace
+
+Form1::Form1(DialogService& dialogs, SettingsStore& store, PreviewHandOff& preview, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      mDialogs(dialogs), mStore(store), mPreview(preview), mRun(*this),
+      mStartRun([this] { startRunDefault(); }), mExit([] { QCoreApplication::exit(0); }) {
+    setObjectName(QStringLiteral("Form1"));
+    setFixedSize(px(8040), px(3015));
+    setFont(windowFont());
+    setWhiteBackground(this);
+    setMouseTracking(true);
+    createControls();
+    connectHandlers();
+}
+
+void Form1::createControls() {
+    Frame1 = new QGroupBox(QStringLiteral("Family Tree For"), this);
+    Frame2 = new QGroupBox(QStringLiteral("Number Of Generations (Including Youself)"), this);
+    Text1 = new QLineEdit(Frame1);
+    Text2 = new QLineEdit(Frame2);
+    PushButton1 = new PushButton(QStringLiteral("Start Creating Template"), this);
+    PushButton6 = new PushButton(QStringLiteral("Help"), this);
+    PushButton7 = new PushButton(QStringLiteral("Load Sample/Example Data"), this);
+
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text2->setObjectName(QStringLiteral("Text2"));
+    PushButton1->setObjectName(QStringLiteral("PushButton1"));
+    PushButton6->setObjectName(QStringLiteral("PushButton6"));
+    PushButton7->setObjectName(QStringLiteral("PushButton7"));
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+
+    Text1->setGeometry(twipsRect(240, 300, 7335, 375));
+    Text2->setGeometry(twipsRect(240, 300, 7335, 375));
+    PushButton1->setGeometry(twipsRect(120, 120, 7800, 405));
+    PushButton6->setGeometry(twipsRect(120, 630, 3840, 405));
+    PushButton7->setGeometry(twipsRect(4080, 630, 3840, 405));
+    Frame1->setGeometry(twipsRect(120, 1110, 7800, 855));
+    Frame2->setGeometry(twipsRect(120, 2040, 7800, 855));
+
+    for (PushButton* button : {PushButton1, PushButton6, PushButton7})
+        button->setFont(buttonFont());
+    for (QGroupBox* frame : {Frame1, Frame2}) {
+        setWhiteBackground(frame);
+        frame->setMouseTracking(true);
+    }
+
+    setTabOrder(Text1, Text2);
+    setTabOrder(Text2, PushButton1);
+    setTabOrder(PushButton1, PushButton6);
+    setTabOrder(PushButton6, PushButton7);
+    // The window opens with the focus in Text1.
+    Text1->setFocus();
+}
+
+void Form1::connectHandlers() {
+    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
+    connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+    for (PushButton* button : {PushButton1, PushButton6, PushButton7})
+        connect(button, &PushButton::mouseMoved, this, &Form1::PushButton_MouseMove);
+    // textChanged, unlike textEdited, also reports the changes made by the program.
+    connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
+    connect(Text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
+    for (QObject* watched : std::initializer_list<QObject*>{Text1, Text2, Frame1, Frame2})
+        watched->installEventFilter(this);
+}
+
+void Form1::Form_Load() {
+    Guard g(mDialogs, loc::kForm1FormLoad);
+    g(102, [&] { ApplySkin(this, SkinFramework1); });
+    g(104, [&] { setWindowTitle(kProductTitle); });
+    g(104, [&] { setWindowIcon(appIcon()); });
+    g(104, [&] { SetAppTitle(); });
+    if (g.test(106, [&] { return FileExists(handCursorPath()); })) {
+        g(108, [&] {
+            mMouseIcon = loadCursorFile(handCursorPath());
+            setMousePointer(mMousePointer); // shows the new picture if 99 is already set
+        });
+    }
+    g(110, [&] { MaybeOpenWebsite(mWebsite); });
+    g(128, [&] {
+        Text1->setText(
+            mStore.GetSetting(kSettingsApplication, kProductTitle, kText1Key, kSampleName));
+    });
+    g(130, [&] {
+        Text2->setText(mStore.GetSetting(kSettingsApplication, kProductTitle, kText2Key,
+                                         QString::number(kSampleGenerations)));
+    });
+}
+
+void Form1::PushButton1_Click() {
+    mStartRun();
+}
+
+void Form1::PushButton6_Click() {
+    Guard g(mDialogs, loc::kForm1PushButton6Click);
+    g(100, [&] { MsgBox(mDialogs, kHelpText + kContactPageAddress); });
+}
+
+void Form1::PushButton7_Click() {
+    Guard g(mDialogs, loc::kForm1PushButton7Click);
+    g(100, [&] { Text1->setText(kSampleName); });
+    g(102, [&] { Text2->setText(QString::number(kSampleGenerations)); });
+}
+
+void Form1::Text1_Change() {
+    saveText(kText1Key, Text1->text());
+}
+void Form1::Text2_Change() {
+    saveText(kText2Key, Text2->text());
+}
+
+void Form1::saveText(const QString& key, const QString& text) {
+    // The change handlers have no error report: a write that fails is dropped and the box
+    // keeps its text; the next change writes the whole text again.
+    try {
+        mStore.SaveSetting(kSettingsApplication, kProductTitle, key, text);
+    } catch (const std::exception& failure) {
+        qWarning("settings store: %s could not be written: %s", qPrintable(key), failure.what());
+    }
+}
+
+void Form1::Text1_GotFocus() {
+    selectWholeText(Text1);
+}
+void Form1::Text2_GotFocus() {
+    selectWholeText(Text2);
+}
+
+void Form1::selectWholeText(QLineEdit* box) {
+    box->selectAll();
+    // A mouse click that brought the focus places the text cursor right after this handler
+    // and would drop the selection; selecting once more after that click keeps it.
+    QMetaObject::invokeMethod(box, &QLineEdit::selectAll, Qt::QueuedConnection);
+}
+
+void Form1::Form_MouseMove() {
+    pointOverBackground();
+}
+void Form1::Frame1_MouseMove() {
+    pointOverBackground();
+}
+void Form1::Frame2_MouseMove() {
+    pointOverBackground();
+}
+
+void Form1::pointOverBackground() {
+    // The hourglass of a run stays until the run takes it away.
+    if (mMousePointer != kPointerHourglass)
+        setMousePointer(kPointerDefault);
+}
+
+void Form1::PushButton_MouseMove() {
+    if (mMousePointer != kPointerHourglass)
+        setMousePointer(kPointerCustom);
+}
+
+void Form1::Form_Unload() {
+    mExit();
+}
+
+QString Form1::text1() const {
+    return Text1->text();
+}
+QString Form1::text2() const {
+    return Text2->text();
+}
+
+void Form1::setMousePointer(int pointer) {
+    mMousePointer = pointer;
+    if (pointer == kPointerHourglass)
+        setCursor(Qt::WaitCursor);
+    else if (pointer == kPointerCustom && mMouseIcon)
+        setCursor(*mMouseIcon);
+    else
+        setCursor(Qt::ArrowCursor); // 0, and 99 without a hand cursor
+}
+
+void Form1::focusText2() {
+    Text2->setFocus(Qt::OtherFocusReason);
+}
+void Form1::hideWindow() {
+    hide();
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Form_Unload();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    QWidget::mouseMoveEvent(event);
+    Form_MouseMove();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (mCentred)
+        return;
+    mCentred = true;
+    if (const QScreen* s = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn) {
+        if (watched == Text1)
+            Text1_GotFocus();
+        else if (watched == Text2)
+            Text2_GotFocus();
+    } else if (event->type() == QEvent::MouseMove) {
+        if (watched == Frame1)
+            Frame1_MouseMove();
+        else if (watched == Frame2)
+            Frame2_MouseMove();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace pq

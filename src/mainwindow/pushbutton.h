@@ -1,0 +1,23 @@
+#pragma once
+
+// The push button of both windows: shows a caption in the font it is given, notifies clicks
+// (clicked) and every mouse movement over itself (mouseMoved), so that a window can switch its
+// pointer to the hand while the mouse is over a button.
+
+#include <QPushButton>
+
+namespace pq {
+
+class PushButton : public QPushButton {
+    Q_OBJECT
+public:
+    explicit PushButton(const QString& caption, QWidget* parent = nullptr);
+
+signals:
+    void mouseMoved();
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+};
+
+} // namespace pq

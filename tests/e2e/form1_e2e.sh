@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The main window as a user meets it, on a virtual X server: the program refuses to start
+# without a display; with one, it opens the main window, the user types a name and 4
+# generations (both remembered in the settings store) and presses "Start Creating Template";
+# the preview window appears, the main window goes, and a temporary workbook
+# qorrow????????.xls lies in the temporary folder.
+#
+# Usage: form1_e2e.sh <path to pedigrafa>
+set -euo pipefail
+
+title="Pedigrafa Quorvell Sheet Builder Kit Plus"
+
+fail() {
+    echo "FAIL: $*" >&2
+    [ -f "${PQ_E2E_WORK:-}/app.log" ] && sed 's/^/  app: /' "$PQ_E2E_WORK/app.log" >&2
+    exit 1
+}
+
+# Polls until the command prints something (at most about $1 seconds); prints its output.
+poll() {
+    local tries=$(($1 * 5)) out
+    shift
+    while [ "$tries" -gt 0 ]; do
+        out=$("$@" 2>/dev/null || true)
+        [ -n "$out" ] && { echo "$out"; return 0; }
+        sleep 0.2
+        tries=$((tries - 1))
+    done
+    return 1
+}
+
+visible_windows() { xdotool search --onlyvisible --name "^${title}\$"; }
+
+inner() {
+    local exe=$1 work=$PQ_E2E_WORK
+    "$exe" >"$work/app.log" 2>&1 &
+    app_pid=$!
+    trap 'kill "$app_pid" 2>/dev/null || true' EXIT
+
+    local form1
+    form1=$(poll 30 visible_windows | head -n1) || fail "the main window did not appear"
+    xdotool windowfocus --sync "$form1"
+    # The focus starts in Text1 with its text selected, so typing replaces it.
+    xdotool type --delay 30 "Ada Quorvell"
+    xdotool key Tab
+    xdotool type --delay 30 "4"
+
+    local store="$XDG_CONFIG_HOME/Quillmere/Quillmere.ini"
+    poll 10 grep -x "Text2=4" "$store" >/dev/null || fail "Text2 was not stored as 4"
+    grep -qx "Text1=Ada Quorvell" "$store" || fail "Text1 was not stored: $(cat "$store")"
+
+    # "Start Creating Template" sits at 8,8 and is 520 x 27 pixels.
+    xdotool mousemove --window "$form1" 268 21 click 1
+
+    local preview
+    preview=$(poll 180 bash -c "xdotool search --onlyvisible --name '^${title}\$' | grep -vx '$form1'") ||
+        fail "the preview window did not appear"
+    echo "preview window: $preview"
+    visible_windows | grep -qx "$form1" && fail "the main window is still shown"
+    local workbooks
+    workbooks=$(find "$TEMP" -maxdepth 1 -name 'qorrow????????.xls' | wc -l)
+    [ "$workbooks" -eq 1 ] || fail "expected one temporary workbook in $TEMP, found $workbooks"
+    echo "PASS"
+}
+
+if [ "${1:-}" = "--inner" ]; then
+    inner "$2"
+    exit 0
+fi
+
+exe=$(realpath "$1")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export PQ_E2E_WORK=$work HOME=$work/home XDG_CONFIG_HOME=$work/config
+export XDG_RUNTIME_DIR=$work/runtime
+export TEMP=$work/temp TMP=$work/temp TMPDIR=$work/temp
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$TEMP"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+# Without any display the program says so and ends, instead of crashing.
+set +e
+message=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$exe" 2>&1 >/dev/null)
+status=$?
+set -e
+[ "$status" -ne 0 ] || fail "started without a display"
+grep -q "no display" <<<"$message" || fail "no clear message without a display: $message"
+
+xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" --inner "$exe"
