@@ -572,10 +572,10 @@ std::vector<std::uint32_t> internFormats(const Globals& g, FormatTable& formats)
 
 std::unique_ptr<WorkbookModel> decodeWorkbookStream(const QByteArray& stream) {
     const Globals globals = readGlobals(stream);
-    if (globals.sheets.empty())
-        corrupt(QStringLiteral("the workbook has no worksheets"));
     auto workbook = std::make_unique<WorkbookModel>();
     const std::vector<std::uint32_t> xfFormats = internFormats(globals, workbook->formats());
+    if (globals.sheets.empty())
+        corrupt(QStringLiteral("the workbook has no worksheets"));
     for (const SheetEntry& entry : globals.sheets) {
         SheetModel& sheet = workbook->addSheet(entry.name);
         SheetReader(sheet, globals, xfFormats).read(stream, entry.offset);
