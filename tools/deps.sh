@@ -9,7 +9,7 @@ BUILD_PACKAGES=(
 )
 TEST_PACKAGES=(
     googletest libgtest-dev libbenchmark-dev
-    python3 python3-xlrd
+    python3 python3-xlrd python3-xlwt
     xvfb xauth xdotool imagemagick poppler-utils
     libreoffice-calc-nogui
     clang-14 libclang-rt-14-dev

@@ -111,6 +111,8 @@ public:
     const std::map<int, double>& rowHeights() const { return mRowHeights; }
 
     void merge(const CellRect& area);
+    // For readers: records a merged area as a file gave it, leaving the cells as they are.
+    void restoreMerge(const CellRect& area) { mMerges.push_back(area); }
     const std::vector<CellRect>& merges() const { return mMerges; }
     const CellRect* mergeAt(int row, int column) const;
 
