@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSvgRenderer>
 #include <vector>
@@ -39,16 +38,13 @@ public:
 
 private:
     void findBands(const QByteArray& svg) {
-        static const QRegularExpression bandId(QStringLiteral("id\\s*=\\s*[\"'](rows-\\d+)[\"']"));
         // The bands' bounds are in the drawing's user units; the picture's pixels follow the
         // view box.
         const QRectF box = viewBoxF();
         const QSizeF size = defaultSize();
         const double sx = box.width() > 0 ? size.width() / box.width() : 1.0;
         const double sy = box.height() > 0 ? size.height() / box.height() : 1.0;
-        auto matches = bandId.globalMatch(QString::fromUtf8(svg));
-        while (matches.hasNext()) {
-            const QString id = matches.next().captured(1);
+        for (const QString& id : bandIds(svg)) {
             if (!elementExists(id))
                 continue;
             const QRectF b = boundsOnElement(id);
@@ -60,6 +56,21 @@ private:
             mBands.push_back({id, QRectF((b.left() - box.left()) * sx, (b.top() - box.top()) * sy,
                                          b.width() * sx, b.height() * sy)});
         }
+    }
+
+    // The quoted "rows-K" texts of the drawing, scanned as bytes: a tall chart's text is large.
+    static std::vector<QString> bandIds(const QByteArray& svg) {
+        std::vector<QString> ids;
+        for (qsizetype at = svg.indexOf("rows-"); at >= 0; at = svg.indexOf("rows-", at + 5)) {
+            if (at == 0 || (svg[at - 1] != '"' && svg[at - 1] != '\''))
+                continue;
+            qsizetype end = at + 5;
+            while (end < svg.size() && svg[end] >= '0' && svg[end] <= '9')
+                ++end;
+            if (end > at + 5 && end < svg.size() && svg[end] == svg[at - 1])
+                ids.push_back(QString::fromLatin1(svg.mid(at, end - at)));
+        }
+        return ids;
     }
 
     std::vector<Band> mBands;
