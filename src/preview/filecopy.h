@@ -1,0 +1,18 @@
+#pragma once
+
+// The copy behind "Save Results To Excel File": a byte copy that never leaves a half-written
+// target and never loses the file it replaces.
+
+#include <QString>
+
+namespace pq {
+
+// Copies `from` to `to` byte for byte. The copy is written beside the target under a temporary
+// name and renamed over it only once complete, so a failed copy leaves an existing target as it
+// was. Throws Failure (file not found, permission denied, path/file access error).
+void copyFileSafely(const QString& from, const QString& to);
+
+// True when both paths name the same existing file (after resolving links and "..").
+bool sameExistingFile(const QString& a, const QString& b);
+
+} // namespace pq

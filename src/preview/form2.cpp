@@ -1,0 +1,549 @@
+#include "form2.h"
+
+#include "filecopy.h"
+#include "generation/generationrun.h"
+#include "mainwindow/appearance.h"
+#include "mainwindow/errorreport.h"
+#include "mainwindow/failure.h"
+#include "mainwindow/pushbutton.h"
+#include "previewmath.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+
+namespace pq {
+
+namespace {
+constexpr int kPicture1Frame = 1;
+constexpr int kViewportFrame = 2;
+
+// Deletes a file quietly: yields to the event loop once, deletes, and when that fails clears
+// the file's write protection and tries again. Never throws.
+void deleteQuietly(const QString& path) noexcept {
+    try {
+        QCoreApplication::processEvents();
+        if (path.isEmpty() || !QFileInfo(path).isFile())
+            return;
+        QFile file(path);
+        if (file.remove())
+            return;
+        file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+        file.remove();
+    } catch (...) {
+    }
+}
+
+// Ends the process without running any other window's handlers: the windows are hidden, not
+// closed, and every event loop is left.
+void endProcess() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        window->hide();
+    QCoreApplication::exit(0);
+}
+
+std::int16_t buttonMask(Qt::MouseButtons buttons) {
+    std::int16_t mask = 0;
+    if (buttons & Qt::LeftButton)
+        mask |= 1;
+    if (buttons & Qt::RightButton)
+        mask |= 2;
+    if (buttons & Qt::MiddleButton)
+        mask |= 4;
+    return mask;
+}
+
+std::int16_t shiftMask(Qt::KeyboardModifiers modifiers) {
+    std::int16_t mask = 0;
+    if (modifiers & Qt::ShiftModifier)
+        mask |= 1;
+    if (modifiers & Qt::ControlModifier)
+        mask |= 2;
+    if (modifiers & Qt::AltModifier)
+        mask |= 4;
+    return mask;
+}
+
+QFont buttonFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(11.25);
+    font.setBold(true);
+    return font;
+}
+
+void initScrollbar(QScrollBar* bar) {
+    bar->setRange(0, kScrollMaximumLimit);
+    bar->setSingleStep(1);
+    bar->setPageStep(1);
+    // The picture follows the bar when the thumb is released, not while it moves.
+    bar->setTracking(false);
+    bar->setFocusPolicy(Qt::StrongFocus);
+    bar->setAttribute(Qt::WA_NoMousePropagation);
+}
+} // namespace
+
+Form2::Form2(DialogService& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      mDialogs(dialogs), mKillFile(deleteQuietly), mEndProcess(endProcess) {
+    createControls();
+    Form_Load();
+}
+
+// ---- Controls ------------------------------------------------------------------------------
+
+void Form2::createControls() {
+    setFixedSize(656, 626);
+    setFont(QFont(QStringLiteral("Arial"), 9, QFont::Bold));
+    // Moves over the background reach Form_MouseMove only with tracking on.
+    setMouseTracking(true);
+
+    HScroll1 = new QScrollBar(Qt::Horizontal, this);
+    HScroll1->setGeometry(8, 503, 622, 17);
+    VScroll1 = new QScrollBar(Qt::Vertical, this);
+    VScroll1->setGeometry(630, 8, 17, 495);
+    for (QScrollBar* bar : {HScroll1, VScroll1})
+        initScrollbar(bar);
+    connect(HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });
+    connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
+
+    createViewport();
+
+    Frame1 = new QGroupBox(QStringLiteral("Zoom:"), this);
+    Frame1->setGeometry(8, 524, 640, 57);
+    Frame1->setMouseTracking(true);
+    Frame1->installEventFilter(this);
+
+    Zoom_Ori = new PictureBox(0, this);
+    Zoom_Ori->move(688, 32);
+    Zoom_Ori->setFocusPolicy(Qt::NoFocus);
+    Zoom_Ori->hide();
+
+    createButtons();
+    setTabOrderOfControls();
+}
+
+void Form2::createViewport() {
+    Picture2 = new QFrame(this);
+    Picture2->setGeometry(8, 8, 622, 495);
+    Picture2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Picture2->setLineWidth(kViewportFrame);
+    Picture2->setFocusPolicy(Qt::TabFocus);
+    Picture2->setProperty("pictureBox", true);
+    // The inside of the viewport clips the picture and is where its position counts from.
+    mViewportInside = new QWidget(Picture2);
+    mViewportInside->setGeometry(Picture2->contentsRect());
+    QPalette white = mViewportInside->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    for (QWidget* w : {static_cast<QWidget*>(Picture2), mViewportInside}) {
+        w->setPalette(white);
+        w->setAutoFillBackground(true);
+        w->setAttribute(Qt::WA_NoMousePropagation);
+    }
+
+    Picture1 = new PictureBox(kPicture1Frame, mViewportInside);
+    Picture1->setAutoSize(true);
+    Picture1->setFocusPolicy(Qt::TabFocus);
+    Picture1->setAttribute(Qt::WA_NoMousePropagation);
+    Picture1->installEventFilter(this);
+}
+
+void Form2::createButtons() {
+    PushButton1 = new PushButton(QStringLiteral("Zoom In"), Frame1);
+    PushButton1->setGeometry(16, 20, 296, 27);
+    PushButton2 = new PushButton(QStringLiteral("Zoom Out"), Frame1);
+    PushButton2->setGeometry(320, 20, 304, 27);
+    PushButton8 = new PushButton(QStringLiteral("< Back"), this);
+    PushButton8->setGeometry(8, 590, 312, 27);
+    PushButton6 = new PushButton(QStringLiteral("Save Results To Excel File"), this);
+    PushButton6->setGeometry(328, 590, 320, 27);
+    for (PushButton* b : {PushButton1, PushButton2, PushButton6, PushButton8}) {
+        b->setFont(buttonFont());
+        // A move over a button is the button's alone; the frame or window behind it would
+        // otherwise turn the hand back into the arrow.
+        b->setAttribute(Qt::WA_NoMousePropagation);
+    }
+    connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
+    connect(PushButton2, &QPushButton::clicked, this, [this] { PushButton2_Click(); });
+    connect(PushButton6, &QPushButton::clicked, this, [this] { PushButton6_Click(); });
+    connect(PushButton8, &QPushButton::clicked, this, [this] { PushButton8_Click(); });
+    connect(PushButton1, &PushButton::mouseMoved, this, [this] { PushButton1_MouseMove(); });
+    connect(PushButton2, &PushButton::mouseMoved, this, [this] { PushButton2_MouseMove(); });
+    connect(PushButton6, &PushButton::mouseMoved, this, [this] { PushButton6_MouseMove(); });
+    connect(PushButton8, &PushButton::mouseMoved, this, [this] { PushButton8_MouseMove(); });
+}
+
+void Form2::setTabOrderOfControls() {
+    // Frame1 and Zoom_Ori take no focus; Tab passes over them.
+    Frame1->setFocusPolicy(Qt::NoFocus);
+    const QWidget* order[] = {HScroll1, VScroll1,    Picture2,    Picture1,    Frame1,
+                              Zoom_Ori, PushButton1, PushButton2, PushButton6, PushButton8};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+}
+
+// ---- Hand-off and window events ------------------------------------------------------------
+
+void Form2::setPicture(const Picture& picture) {
+    Picture1->setPicture(picture);
+    // A new picture is set up afresh at the next activation.
+    mFirstActivate = -1;
+}
+
+void Form2::setExcelFile(const QString& path) {
+    mExcelFile = path;
+}
+
+void Form2::showPreview() {
+    if (!mPlaced) {
+        const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                     screen->availableGeometry())
+                     .topLeft());
+        mPlaced = true;
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+bool Form2::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return handled;
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+    Form_QueryUnload();
+    event->accept();
+    Form_Unload();
+}
+
+void Form2::mouseMoveEvent(QMouseEvent* event) {
+    QWidget::mouseMoveEvent(event);
+    Form_MouseMove();
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Frame1 && event->type() == QEvent::MouseMove)
+        Frame1_MouseMove();
+    if (watched == Picture1)
+        return picture1MouseEvent(event);
+    return QWidget::eventFilter(watched, event);
+}
+
+bool Form2::picture1MouseEvent(QEvent* event) {
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
+        type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return false;
+    const auto* e = static_cast<QMouseEvent*>(event);
+    const auto x = static_cast<float>(e->position().x());
+    const auto y = static_cast<float>(e->position().y());
+    const std::int16_t shift = shiftMask(e->modifiers());
+    if (type == QEvent::MouseMove)
+        Picture1_MouseMove(buttonMask(e->buttons()), shift, x, y);
+    else if (type == QEvent::MouseButtonRelease)
+        Picture1_MouseUp(buttonMask(e->button()), shift, x, y);
+    else
+        Picture1_MouseDown(buttonMask(e->button()), shift, x, y);
+    return true;
+}
+
+// ---- Load and set-up -----------------------------------------------------------------------
+
+void Form2::Form_Load() {
+    Guard g(mDialogs, loc::kForm2FormLoad);
+    g(100, [&] { SetFormColors(this); });
+    g(104, [&] { setWindowTitle(kProductTitle); });
+    g(106, [&] { setWindowIcon(appIcon()); });
+    if (g.test(108, [&] { return FileExists(handCursorPath()); }))
+        g(110, [&] { mMouseIcon = loadCursorFile(handCursorPath()); });
+    g(112, [&] { mFirstActivate = -1; });
+}
+
+void Form2::Form_Activate() {
+    // A report shown during the set-up hands the activation back when it closes; the set-up
+    // in progress must not start over inside itself.
+    if (mActivating)
+        return;
+    mActivating = true;
+    Guard g(mDialogs, loc::kForm2FormActivate);
+    if (!g.test(100, [&] { return mFirstActivate == 0; })) {
+        g(108, [&] { Picture1->fitToPicture(); });
+        g(118, [&] { Zoom_Ori->hide(); });
+        g(120, [&] { Zoom_Ori->resize(Picture1->size()); });
+        g(126, [&] { Zoom_Ori->setPicture(Picture1->picture()); });
+        g(128, [&] { mZoom = 1.0f; });
+        g(130, [&] { mOrigWidth = Zoom_Ori->innerSize().width() - 2 * kPicture1Frame; });
+        g(132, [&] { mOrigHeight = Zoom_Ori->innerSize().height() - 2 * kPicture1Frame; });
+        g(134, [&] { mWidth = mOrigWidth; });
+        g(136, [&] { mHeight = mOrigHeight; });
+        g(138, [&] { DrawZoomed(); });
+        g(140, [&] { SetupScrollbars(); });
+    }
+    g(142, [&] { mFirstActivate = 0; });
+    mActivating = false;
+}
+
+// ---- Zoom ----------------------------------------------------------------------------------
+
+void Form2::PushButton1_Click() {
+    Guard g(mDialogs, loc::kForm2PushButton1Click);
+    g(100, [&] { ZoomStep(0); });
+}
+
+void Form2::PushButton2_Click() {
+    Guard g(mDialogs, loc::kForm2PushButton2Click);
+    g(100, [&] { ZoomStep(1); });
+}
+
+void Form2::ZoomStep(std::int32_t direction) {
+    SetZoom(nextZoom(mZoom, direction));
+}
+
+void Form2::SetZoom(float factor) {
+    if (!zoomInRange(factor))
+        return;
+    const float previousZoom = mZoom;
+    const std::int32_t previousWidth = mWidth;
+    const std::int32_t previousHeight = mHeight;
+    mZoom = factor;
+    if (DrawZoomed()) {
+        SetupScrollbars();
+        return;
+    }
+    // Too large to draw: the screen still shows the previous factor, so the window keeps it.
+    mZoom = previousZoom;
+    mWidth = previousWidth;
+    mHeight = previousHeight;
+}
+
+bool Form2::DrawZoomed() {
+    const QSize size = zoomedSize(mOrigWidth, mOrigHeight, mZoom);
+    mWidth = size.width();
+    mHeight = size.height();
+    if (!withinDrawLimits(size))
+        return false;
+    Picture1->clearPicture();
+    Picture1->resize(mWidth + 2 * kPicture1Frame, mHeight + 2 * kPicture1Frame);
+    // Always from the untouched copy, so no number of steps degrades the picture.
+    Picture1->drawStretched(Zoom_Ori->picture(), QRectF(0, 0, mWidth, mHeight),
+                            QRectF(0, 0, mOrigWidth, mOrigHeight));
+    setMousePointer(kPointerDefault);
+    HScroll1->setValue(0);
+    VScroll1->setValue(0);
+    return true;
+}
+
+// ---- Scroll bars ---------------------------------------------------------------------------
+
+void Form2::SetupScrollbars() {
+    Picture1->move(0, 0);
+    struct Axis {
+        QScrollBar* bar;
+        Int16& step;
+        ScrollFit fit;
+    };
+    Axis axes[] = {
+        {HScroll1, mHStep, fitScrollbar(Picture1->width(), Picture2->width())},
+        {VScroll1, mVStep, fitScrollbar(Picture1->height(), Picture2->height())},
+    };
+    for (Axis& a : axes) {
+        if (!a.fit.enabled) {
+            // A disabled bar keeps its value; with step 0 it places the picture at 0.
+            a.bar->setEnabled(false);
+            a.step = 0;
+            continue;
+        }
+        a.bar->setEnabled(true);
+        a.bar->setMaximum(a.fit.maximum);
+        a.step = a.fit.step;
+        a.bar->setValue(0);
+    }
+}
+
+void Form2::HScroll1_Change() {
+    Picture1->move(-(std::int32_t{mHStep} * HScroll1->value()), Picture1->y());
+}
+
+void Form2::VScroll1_Change() {
+    Picture1->move(Picture1->x(), -(std::int32_t{mVStep} * VScroll1->value()));
+}
+
+void Form2::SetHScrollbarByPercent(QScrollBar* HScrollbar, std::int16_t percent) {
+    setScrollbarByPercent(HScrollbar, percent);
+}
+
+void Form2::SetVScrollbarByPercent(QScrollBar* VScrollbar, std::int16_t percent) {
+    setScrollbarByPercent(VScrollbar, percent);
+}
+
+void Form2::setScrollbarByPercent(QScrollBar* bar, std::int16_t percent) {
+    if (const auto value = valueForPercent(percent, bar->maximum()))
+        bar->setValue(*value);
+}
+
+// ---- Dragging ------------------------------------------------------------------------------
+
+void Form2::Picture1_MouseDown(std::int16_t, std::int16_t, float x, float y) {
+    Guard g(mDialogs, loc::kForm2Picture1MouseDown);
+    g(100, [&] { mStartX = x; });
+    g(102, [&] { mStartY = y; });
+}
+
+void Form2::Picture1_MouseMove(std::int16_t button, std::int16_t, float x, float y) {
+    Guard g(mDialogs, loc::kForm2Picture1MouseMove);
+    // No button held: no drag, the held button is the only drag state.
+    if (!g.test(100, [&] { return button != 0; }))
+        return;
+    PictureBox* picture = nullptr;
+    float newLeft = 0.0f;
+    float newTop = 0.0f;
+    g(102, [&] { picture = Picture1; });
+    g(104, [&] { newLeft = picture->x() - mStartX + x; });
+    g(106, [&] {
+        newLeft = dragPosition(newLeft, picture->x(), mViewportInside->width(), picture->width());
+    });
+    g(114, [&] { newTop = picture->y() - mStartY + y; });
+    g(116, [&] {
+        newTop = dragPosition(newTop, picture->y(), mViewportInside->height(), picture->height());
+    });
+    g(124, [&] { picture->move(CLng(newLeft), CLng(newTop)); });
+}
+
+void Form2::Picture1_MouseUp(std::int16_t, std::int16_t, float, float) {
+    Guard g(mDialogs, loc::kForm2Picture1MouseUp);
+    std::optional<std::int32_t> hPercent;
+    std::optional<std::int32_t> vPercent;
+    g(100, [&] { hPercent = dropPercent(Picture1->x(), Picture1->width(), Picture2->width()); });
+    g(102, [&] { vPercent = dropPercent(Picture1->y(), Picture1->height(), Picture2->height()); });
+    // Where the sizes are equal there is no range: that bar is left alone.
+    g(104, [&] {
+        if (hPercent)
+            SetHScrollbarByPercent(HScroll1, CInt(*hPercent));
+    });
+    g(106, [&] {
+        if (vPercent)
+            SetVScrollbarByPercent(VScroll1, CInt(*vPercent));
+    });
+}
+
+// ---- Pointer -------------------------------------------------------------------------------
+
+void Form2::setMousePointer(int pointer) {
+    mMousePointer = pointer;
+    if (pointer == kPointerHourglass)
+        setCursor(Qt::WaitCursor);
+    else if (pointer == kPointerCustom && mMouseIcon)
+        setCursor(*mMouseIcon);
+    else
+        setCursor(Qt::ArrowCursor);
+}
+
+void Form2::showPointerUnlessBusy(int pointer) {
+    // The hourglass belongs to whoever set it; hovering must not hide a run in progress.
+    if (mMousePointer != kPointerHourglass)
+        setMousePointer(pointer);
+}
+
+void Form2::Form_MouseMove() {
+    showPointerUnlessBusy(kPointerDefault);
+}
+void Form2::Frame1_MouseMove() {
+    showPointerUnlessBusy(kPointerDefault);
+}
+void Form2::PushButton1_MouseMove() {
+    showPointerUnlessBusy(kPointerCustom);
+}
+void Form2::PushButton2_MouseMove() {
+    showPointerUnlessBusy(kPointerCustom);
+}
+void Form2::PushButton6_MouseMove() {
+    showPointerUnlessBusy(kPointerCustom);
+}
+void Form2::PushButton8_MouseMove() {
+    showPointerUnlessBusy(kPointerCustom);
+}
+
+// ---- Save, back, close ---------------------------------------------------------------------
+
+void Form2::PushButton6_Click() {
+    Guard g(mDialogs, loc::kForm2PushButton6Click);
+    SaveDialogRequest CommonDialog1;
+    QString path;
+    Int16 answer = 0;
+    bool copyFailed = false;
+    g(106, [&] { CommonDialog1.fileName = QString(); });
+    g(108, [&] { CommonDialog1.title = kSaveDialogTitle; });
+    g(110, [&] { CommonDialog1.filter = kSaveDialogFilter; });
+    g(112, [&] { CommonDialog1.fileName = mDialogs.saveFileName(CommonDialog1); });
+    g(114, [&] { path = CommonDialog1.fileName; });
+    if (!g.test(116, [&] { return path.isEmpty(); })) {
+        if (g.test(118, [&] { return FileExists(path); })) {
+            // The temporary workbook itself counts as saved already: copying it onto itself
+            // could only lose it.
+            if (!g.test(118, [&] { return sameExistingFile(path, mExcelFile); })) {
+                // No delete on Yes: the copy replaces the old file only once it is complete.
+                g(120, [&] {
+                    answer = static_cast<int>(
+                        MsgBox(mDialogs, kOverwriteQuestion + path + QStringLiteral(" ?"),
+                               MsgButtons::YesNo));
+                });
+            }
+        } else {
+            g(126, [&] { answer = static_cast<int>(MsgResult::Yes); });
+        }
+    }
+    if (g.test(128, [&] { return answer == static_cast<int>(MsgResult::Yes); })) {
+        const int failuresBefore = g.failures();
+        g(130, [&] { copyFileSafely(mExcelFile, path); });
+        copyFailed = g.failures() > failuresBefore;
+    }
+    // After a failed copy "Done." would contradict the report just shown.
+    if (!copyFailed)
+        g(132, [&] { MsgBox(mDialogs, kDoneMessage); });
+}
+
+void Form2::PushButton8_Click() {
+    Guard g(mDialogs, loc::kForm2PushButton8Click);
+    g(102, [&] { mKillFile(mExcelFile); });
+    g(104, [&] {
+        if (!mShowForm1)
+            throw Failure(failures::kObjectNotSet);
+        mShowForm1();
+    });
+    g(106, [&] { hide(); });
+}
+
+void Form2::Form_QueryUnload() {
+    Guard g(mDialogs, loc::kForm2FormQueryUnload);
+    g(100, [&] { mKillFile(mExcelFile); });
+    g(102, [&] { QCoreApplication::processEvents(); });
+    g(104, [&] { QCoreApplication::processEvents(); });
+}
+
+void Form2::Form_Unload() {
+    if (mEndProcess)
+        mEndProcess();
+}
+
+// ---- Host ----------------------------------------------------------------------------------
+
+Form2& Form2Host::form() {
+    if (!mForm)
+        mForm = mMake();
+    return *mForm;
+}
+
+} // namespace pq

@@ -1,0 +1,70 @@
+#include "previewmath.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace pq {
+
+float nextZoom(float zoom, int direction) {
+    // Quarter steps are exact in single precision, so the factors never drift.
+    return direction == 0 ? zoom + kZoomStep : zoom - kZoomStep;
+}
+
+bool zoomInRange(float zoom) {
+    return zoom >= kZoomMin && zoom <= kZoomMax;
+}
+
+QSize zoomedSize(int origWidth, int origHeight, float zoom) {
+    const double width = Int(static_cast<double>(origWidth) * static_cast<double>(zoom));
+    const double height = Int(static_cast<double>(origHeight) * static_cast<double>(zoom));
+    return {CLng(width), CLng(height)};
+}
+
+bool withinDrawLimits(const QSize& size) {
+    return size.width() < kMaxDrawWidth && size.height() < kMaxDrawHeight;
+}
+
+ScrollFit fitScrollbar(int pictureOuter, int viewportOuter) {
+    if (pictureOuter <= viewportOuter)
+        return {};
+    const float overhang = static_cast<float>(pictureOuter - viewportOuter);
+    if (overhang <= 100.0f)
+        return {true, CInt(overhang), 1};
+    const float tenths = overhang / 10.0f;
+    if (roundHalfEven(tenths) <= kScrollMaximumLimit)
+        return {true, CInt(tenths), 10};
+    // Ten pixels per unit would need a maximum beyond 16 bits: take the smallest step that fits
+    // and round the maximum up, so the far edge of the picture stays reachable.
+    const double step = std::ceil(static_cast<double>(overhang) / kScrollMaximumLimit);
+    const double maximum = std::ceil(static_cast<double>(overhang) / step);
+    return {true, CInt(maximum), CInt(step)};
+}
+
+float dragPosition(float wanted, int current, int viewportInner, int pictureOuter) {
+    if (pictureOuter < viewportInner)
+        return static_cast<float>(current);
+    const float farEdge = static_cast<float>(viewportInner - pictureOuter);
+    if (wanted > 0.0f)
+        return 0.0f;
+    if (farEdge > wanted)
+        return farEdge;
+    return wanted;
+}
+
+std::optional<std::int32_t> dropPercent(int position, int pictureOuter, int viewportOuter) {
+    if (pictureOuter == viewportOuter)
+        return std::nullopt;
+    const double range = static_cast<double>(pictureOuter) - viewportOuter;
+    return CLng(std::abs(static_cast<double>(position)) / range * 100.0);
+}
+
+std::optional<std::int32_t> valueForPercent(std::int16_t percent, int maximum) {
+    if (percent < 0)
+        return std::nullopt;
+    const double v = percent / 100.0 * maximum;
+    if (v > maximum)
+        return std::nullopt;
+    return CLng(v);
+}
+
+} // namespace pq

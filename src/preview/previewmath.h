@@ -1,0 +1,54 @@
+#pragma once
+
+// The arithmetic of the preview window, free of widgets: zoom factors and the drawing ceiling,
+// fitting a scroll bar to a picture, drag limits and the drop percentages.
+
+#include "mainwindow/numeric.h"
+
+#include <QSize>
+#include <optional>
+
+namespace pq {
+
+inline constexpr float kZoomMin = 0.25f;
+inline constexpr float kZoomMax = 4.0f;
+inline constexpr float kZoomStep = 0.25f;
+
+// A zoomed picture is drawn only while it stays below both limits.
+inline constexpr int kMaxDrawWidth = 4000;
+inline constexpr int kMaxDrawHeight = 9000;
+
+// The largest value a scroll bar takes (a 16-bit maximum).
+inline constexpr int kScrollMaximumLimit = 32767;
+
+// The next factor of a zoom step: direction 0 zooms in, anything else out.
+float nextZoom(float zoom, int direction);
+bool zoomInRange(float zoom);
+
+// The picture's size at a factor: Int(size x factor), formed in double precision.
+QSize zoomedSize(int origWidth, int origHeight, float zoom);
+bool withinDrawLimits(const QSize& size);
+
+// How one scroll bar fits a picture: disabled with step 0 when the picture's outer size does
+// not exceed the viewport's; otherwise the maximum and the pixels per unit.
+struct ScrollFit {
+    bool enabled = false;
+    Int16 maximum = 0;
+    Int16 step = 0;
+};
+ScrollFit fitScrollbar(int pictureOuter, int viewportOuter);
+
+// The picture's new left (or top) during a drag. A picture at least as large as the viewport's
+// inside stays between (inside - picture) and 0, so no gap opens at either edge; a smaller one
+// does not move in that direction.
+float dragPosition(float wanted, int current, int viewportInner, int pictureOuter);
+
+// The drop position as a percentage of the scrollable range, or nothing when the picture and
+// the viewport have the same outer size (no range to measure against).
+std::optional<std::int32_t> dropPercent(int position, int pictureOuter, int viewportOuter);
+
+// The scroll-bar value for a percentage of its maximum, or nothing when the percentage is
+// negative or the value would pass the maximum (the bar is left as it is).
+std::optional<std::int32_t> valueForPercent(std::int16_t percent, int maximum);
+
+} // namespace pq
