@@ -36,12 +36,31 @@ finish() {
 # A temporary folder removed when the script exits.
 make_scratch() {
     SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/pedigrafa-packaging.XXXXXX")
-    trap 'rm -rf "$SCRATCH"' EXIT
+    trap 'restore_manifest; rm -rf "$SCRATCH"' EXIT
+}
+
+# Installing (cmake --install, cpack) rewrites the build's install_manifest.txt, which lists what
+# a real installation put where and is what uninstalling goes by: keep the user's.
+MANIFEST=
+keep_manifest() {
+    MANIFEST=$1/install_manifest.txt
+    if [ -f "$MANIFEST" ]; then
+        cp -p "$MANIFEST" "$SCRATCH/install_manifest.txt"
+    fi
+}
+restore_manifest() {
+    [ -n "$MANIFEST" ] || return 0
+    if [ -f "$SCRATCH/install_manifest.txt" ]; then
+        cp -p "$SCRATCH/install_manifest.txt" "$MANIFEST"
+    else
+        rm -f "$MANIFEST"
+    fi
 }
 
 # cmake --install of the build into a prefix; the build must be complete.
 install_into() {
     local build=$1 prefix=$2
+    keep_manifest "$build"
     if ! cmake --install "$build" --prefix "$prefix" >"$SCRATCH/install.log" 2>&1; then
         cat "$SCRATCH/install.log" >&2
         echo "FAIL: cmake --install $build --prefix $prefix failed" >&2

@@ -7,6 +7,7 @@ set -uo pipefail
 build=${1:?usage: debian_package.sh BUILD_DIR}
 require_tools cpack dpkg-deb dpkg apt-cache
 make_scratch
+keep_manifest "$build"
 
 if ! cpack -G DEB -B "$SCRATCH/out" --config "$build/CPackConfig.cmake" >"$SCRATCH/cpack.log" 2>&1; then
     cat "$SCRATCH/cpack.log" >&2

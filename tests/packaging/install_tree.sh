@@ -59,4 +59,18 @@ for size in "${ICON_SIZES[@]}"; do
     grep -q '#000000FF' <<<"$histogram" || fail "icon ${size}x${size} has no black outlines"
 done
 
+# The icon tool draws the same pixels every time: drawing again gives the installed files.
+tool=$build/packaging/make_icon_png
+if [ -x "$tool" ]; then
+    for size in "${ICON_SIZES[@]}"; do
+        "$tool" "$size" "$SCRATCH/again-$size.png" ||
+            { fail "make_icon_png cannot draw the ${size}x${size} icon"; continue; }
+        cmp -s "$SCRATCH/again-$size.png" \
+            "$prefix/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png" ||
+            fail "the ${size}x${size} icon comes out different when drawn again"
+    done
+else
+    fail "the icon tool $tool was not built"
+fi
+
 finish
