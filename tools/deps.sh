@@ -13,7 +13,7 @@ TEST_PACKAGES=(
     xvfb xauth xdotool imagemagick poppler-utils
     libreoffice-calc-nogui
     clang-14 libclang-rt-14-dev
-    desktop-file-utils appstream dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file groff-base man-db
 )
 
 missing_packages() {
