@@ -3,7 +3,7 @@
 #include "mainwindow/dialogs.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/settingsstore.h"
-#include "previewstandin.h" // TEMPORARY: the lead replaces it with Form2 at merge
+#include "preview/form2.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -35,11 +35,18 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.quillmere.Pedigrafa"));
     pq::QtDialogService dialogs;
     pq::SettingsStore store;
-    // PREVIEW STAND-IN: replace with Form2 from src/preview/ at merge.
-    pq::PreviewStandIn preview;
+    pq::Form1* mainWindow = nullptr;
+    // The preview window is made at the first hand-off and lives until the process ends.
+    pq::Form2Host preview([&] {
+        auto form2 = std::make_unique<pq::Form2>(dialogs);
+        form2->setShowForm1([&] { mainWindow->show(); });
+        return form2;
+    });
     pq::Form1 form1(dialogs, store, preview);
+    mainWindow = &form1;
     form1.Form_Load();
     form1.show();
     return app.exec();

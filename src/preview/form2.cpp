@@ -1,5 +1,7 @@
 #include "form2.h"
 
+#include "spreadsheet/excel1.h"
+
 #include "filecopy.h"
 #include "generation/generationrun.h"
 #include "mainwindow/appearance.h"
@@ -24,22 +26,6 @@ namespace pq {
 namespace {
 constexpr int kPicture1Frame = 1;
 constexpr int kViewportFrame = 2;
-
-// Deletes a file quietly: yields to the event loop once, deletes, and when that fails clears
-// the file's write protection and tries again. Never throws.
-void deleteQuietly(const QString& path) noexcept {
-    try {
-        QCoreApplication::processEvents();
-        if (path.isEmpty() || !QFileInfo(path).isFile())
-            return;
-        QFile file(path);
-        if (file.remove())
-            return;
-        file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
-        file.remove();
-    } catch (...) {
-    }
-}
 
 // Ends the process without running any other window's handlers: the windows are hidden, not
 // closed, and every event loop is left.
@@ -93,7 +79,7 @@ Form2::Form2(DialogService& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      mDialogs(dialogs), mKillFile(deleteQuietly), mEndProcess(endProcess) {
+      mDialogs(dialogs), mKillFile(KillFile), mEndProcess(endProcess) {
     createControls();
     Form_Load();
 }

@@ -30,7 +30,7 @@ set -e
 [ "$code" -eq 3 ] || fail "existing file exit $code, want 3"
 "$cli" --force "Someone Else" 3 "$tmp/ada.xls"
 
-python3 - "$tmp/ada.xls" <<'PY'
+/usr/bin/python3 - "$tmp/ada.xls" <<'PY'
 import sys, xlrd
 book = xlrd.open_workbook(sys.argv[1], formatting_info=True)
 sheet = book.sheet_by_index(book.sheet_names().index(book.sheet_names()[0]))
