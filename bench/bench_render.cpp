@@ -2,7 +2,7 @@
 // bitmap of the 5-generation chart.
 
 #include "spreadsheet/engine/rangepicture.h"
-#include "support/renderchart.h"
+#include "support/samplechart.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>

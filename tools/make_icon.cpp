@@ -5,10 +5,14 @@
 // drawing, so the file comes out the same byte for byte on every build.
 //
 // Usage: make_icon <output.ico>
+//        make_icon SIZE OUT.png [SIZE OUT.png ...]   (the same picture as PNGs, for icon themes)
 
+#include <QImage>
+#include <QString>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <vector>
 
@@ -173,9 +177,34 @@ constexpr Entry kEntries[] = {{32, 24}, {256, 32}, {128, 32}, {48, 32}};
 
 } // namespace
 
+// Writes the tree at each given size as a 32-bit PNG.
+int writePngs(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const int size = std::atoi(argv[i]);
+        if (size < 16 || size > 1024) {
+            std::fprintf(stderr, "make_icon: bad size %s\n", argv[i]);
+            return 2;
+        }
+        const Canvas canvas = drawTree(size);
+        QImage image(size, size, QImage::Format_ARGB32);
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                const Rgba& p = canvas.at(x, y);
+                image.setPixel(x, y, qRgba(p.r, p.g, p.b, p.a));
+            }
+        if (!image.save(QString::fromLocal8Bit(argv[i + 1]), "PNG")) {
+            std::fprintf(stderr, "make_icon: cannot write %s\n", argv[i + 1]);
+            return 1;
+        }
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc >= 3 && argc % 2 == 1)
+        return writePngs(argc, argv);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: make_icon <output.ico>\n");
+        std::fprintf(stderr, "usage: make_icon <output.ico> | make_icon SIZE OUT.png ...\n");
         return 2;
     }
     std::vector<Bytes> images;

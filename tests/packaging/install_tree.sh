@@ -60,11 +60,11 @@ for size in "${ICON_SIZES[@]}"; do
 done
 
 # The icon tool draws the same pixels every time: drawing again gives the installed files.
-tool=$build/packaging/make_icon_png
+tool=$build/tools/pq_make_icon
 if [ -x "$tool" ]; then
     for size in "${ICON_SIZES[@]}"; do
         "$tool" "$size" "$SCRATCH/again-$size.png" ||
-            { fail "make_icon_png cannot draw the ${size}x${size} icon"; continue; }
+            { fail "the icon tool cannot draw the ${size}x${size} icon"; continue; }
         cmp -s "$SCRATCH/again-$size.png" \
             "$prefix/share/icons/hicolor/${size}x${size}/apps/$APP_ID.png" ||
             fail "the ${size}x${size} icon comes out different when drawn again"

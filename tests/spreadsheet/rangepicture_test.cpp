@@ -1,7 +1,7 @@
 #include "mainwindow/failure.h"
 #include "spreadsheet/engine/rangedisplaylist.h"
 #include "spreadsheet/engine/rangepicture.h"
-#include "support/renderchart.h"
+#include "support/samplechart.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

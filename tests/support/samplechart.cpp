@@ -1,5 +1,7 @@
 #include "samplechart.h"
 
+#include <algorithm>
+
 namespace pq::test {
 
 using namespace engine;
@@ -15,7 +17,10 @@ int sampleBoxCount(int columns, int t) {
 void buildSampleChart(WorkbookModel& workbook, int columns) {
     if (workbook.sheets().empty())
         workbook.addSheet(QStringLiteral("Sheet1"));
-    SheetModel& sheet = workbook.activeSheet();
+    fillChart(workbook.activeSheet(), columns);
+}
+
+CellRect fillChart(SheetModel& sheet, int columns) {
     sheet.editSheetFormat([](CellFormat& f) { f.fontName = QStringLiteral("Tahoma"); });
     sheet.setColumnWidth(1, 1, 2);
     sheet.setColumnWidth(2, 6, 24);
@@ -50,6 +55,7 @@ void buildSampleChart(WorkbookModel& workbook, int columns) {
                 f.borders[static_cast<int>(Edge::Right)] = kLineStyleContinuous;
             });
     }
+    return {2, 2, 3 + (1 << columns), std::max(6, 1 + columns)};
 }
 
 } // namespace pq::test
