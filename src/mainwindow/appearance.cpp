@@ -79,6 +79,20 @@ QString AppTitle() {
     return gAppTitle.isEmpty() ? appTitleFor(kProductTitle) : gAppTitle;
 }
 
+QFont windowFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    return font;
+}
+
+QFont buttonFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(11.25);
+    font.setBold(true);
+    return font;
+}
+
 QColor buttonFaceColor() {
     return QApplication::instance() ? QApplication::palette().color(QPalette::Button)
                                     : QColor(240, 240, 240);

@@ -4,6 +4,7 @@
 // FileExists, the application title, the skin stand-in, the hand cursor and the icon.
 
 #include <QCursor>
+#include <QFont>
 #include <QIcon>
 #include <QImage>
 #include <QString>
@@ -34,6 +35,11 @@ QString AppTitle();
 // further words while the rest is longer than 40 characters.
 void SetAppTitle(const QString& productTitle = kProductTitle);
 QString appTitleFor(const QString& productTitle);
+
+// The windows' font (Arial 9 pt bold) and their push buttons' (Arial 11.25 pt bold). Qt fonts
+// are Unicode, so the designer's character set 204 needs no counterpart.
+QFont windowFont();
+QFont buttonFont();
 
 // The button-face colour of the desktop scheme (system colour 15).
 QColor buttonFaceColor();

@@ -1,7 +1,5 @@
 #include "form2.h"
 
-#include "spreadsheet/excel1.h"
-
 #include "filecopy.h"
 #include "generation/generationrun.h"
 #include "mainwindow/appearance.h"
@@ -9,6 +7,7 @@
 #include "mainwindow/failure.h"
 #include "mainwindow/pushbutton.h"
 #include "previewmath.h"
+#include "spreadsheet/excel1.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -57,13 +56,6 @@ std::int16_t shiftMask(Qt::KeyboardModifiers modifiers) {
     return mask;
 }
 
-QFont buttonFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(11.25);
-    font.setBold(true);
-    return font;
-}
-
 void initScrollbar(QScrollBar* bar) {
     bar->setRange(0, kScrollMaximumLimit);
     bar->setSingleStep(1);
@@ -88,7 +80,7 @@ Form2::Form2(DialogService& dialogs, QWidget* parent)
 
 void Form2::createControls() {
     setFixedSize(656, 626);
-    setFont(QFont(QStringLiteral("Arial"), 9, QFont::Bold));
+    setFont(windowFont());
     // Moves over the background reach Form_MouseMove only with tracking on.
     setMouseTracking(true);
 
