@@ -4,6 +4,7 @@
 #include "spreadsheet/engine/engineapp.h"
 #include "spreadsheet/engine/xlsfile.h"
 #include "support/fakeapplication.h"
+#include "support/fakewindow.h"
 #include "support/scripteddialogs.h"
 
 #include <QDir>
@@ -17,40 +18,7 @@ namespace {
 
 using test::ScriptedDialogs;
 
-class FakePreview final : public PreviewHandOff {
-public:
-    void setPicture(const Picture& p) override {
-        calls << QStringLiteral("picture");
-        picture = p;
-    }
-    void setExcelFile(const QString& path) override {
-        calls << QStringLiteral("file");
-        excelFile = path;
-    }
-    void showPreview() override { calls << QStringLiteral("show"); }
-    QStringList calls;
-    Picture picture;
-    QString excelFile;
-};
-
-class FakeWindow final : public MainWindowPort {
-public:
-    QString text1() const override { return name; }
-    QString text2() const override { return generations; }
-    void setMousePointer(int p) override { pointers << p; }
-    void focusText2() override { ++focusCount; }
-    void hideWindow() override { hidden = true; }
-    PreviewHandOff& preview() override { return previewWindow; }
-    DialogService& dialogs() override { return dialogService; }
-
-    QString name = QStringLiteral("Tamsin Orrow");
-    QString generations = QStringLiteral("5");
-    QList<int> pointers;
-    int focusCount = 0;
-    bool hidden = false;
-    FakePreview previewWindow;
-    ScriptedDialogs dialogService;
-};
+using test::FakeWindow;
 
 class GenerationRunTest : public ::testing::Test {
 protected:

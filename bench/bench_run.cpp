@@ -1,0 +1,59 @@
+// The whole generation run in-process: layout, save, reopen, picture file and hand-off, with
+// the windows replaced by fakes (no modal boxes). Peak memory is the process's maximum
+// resident size.
+
+#include "generation/generationrun.h"
+#include "support/fakewindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+namespace {
+
+double peakResidentMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+void BM_GenerationRun(benchmark::State& state) {
+    QTemporaryDir temp;
+    qputenv("TEMP", temp.path().toUtf8());
+    for (auto _ : state) {
+        pq::test::FakeWindow window;
+        window.generations = QString::number(state.range(0));
+        pq::GenerationRun run(window);
+        run.PushButton1_Click();
+        if (!window.dialogService.messages.empty() || window.previewWindow.picture.isNull())
+            state.SkipWithError("the run reported a failure");
+        state.PauseTiming();
+        QFile::remove(window.previewWindow.excelFile);
+        state.ResumeTiming();
+    }
+    state.counters["peak_MB"] = peakResidentMegabytes();
+}
+BENCHMARK(BM_GenerationRun)
+    ->Arg(5)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_GenerationRun)
+    ->Arg(15)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
