@@ -62,12 +62,29 @@ def load(path):
     return Picture(width, height, rgb)
 
 
+WINE_FONTS = "/usr/share/wine/fonts"
+
+
+def font_environment(workdir):
+    """Lets LibreOffice find the metric-compatible Tahoma that Debian keeps among wine's fonts
+    (the fonts configuration does not list it), so both sides draw the same face."""
+    env = dict(os.environ)
+    if os.path.isdir(WINE_FONTS):
+        conf = os.path.join(workdir, "fonts.conf")
+        with open(conf, "w") as f:
+            f.write('<?xml version="1.0"?>\n<!DOCTYPE fontconfig SYSTEM "fonts.dtd">\n'
+                    "<fontconfig><include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>"
+                    f"<dir>{WINE_FONTS}</dir></fontconfig>\n")
+        env["FONTCONFIG_FILE"] = conf
+    return env
+
+
 def libreoffice_picture(xls, workdir):
     # A profile of our own, so that a LibreOffice the user has open is neither used nor hurt.
     profile = "file://" + os.path.join(workdir, "profile")
     run(["soffice", f"-env:UserInstallation={profile}", "--headless", "--convert-to",
          'pdf:calc_pdf_Export:{"SinglePageSheets":{"type":"boolean","value":"true"}}',
-         "--outdir", workdir, xls])
+         "--outdir", workdir, xls], env=font_environment(workdir))
     pdf = os.path.join(workdir, os.path.splitext(os.path.basename(xls))[0] + ".pdf")
     run(["pdftoppm", "-r", "96", "-png", "-singlefile", pdf, os.path.join(workdir, "lo")])
     return os.path.join(workdir, "lo.png")
