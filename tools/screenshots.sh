@@ -1,36 +1,101 @@
 #!/usr/bin/env bash
-# Takes docs/screenshots/form1.png: the main window as it comes up on a first start (fresh
-# settings, so the sample values show), on a virtual X server.
+# Takes the pictures in docs/screenshots/ on a virtual X server:
+#   form1.png, form1@1.5x.png, form1@2x.png   the main window as it comes up on a first start
+#                                             (fresh settings, so the sample values show)
+#   form2.png, form2@1.5x.png, form2@2x.png   the preview of that default chart, reached by
+#                                             clicking "Start Creating Template"
+#   chart-libreoffice.png                     the same chart's first page as LibreOffice prints it
+# The @ pictures run the program with QT_SCALE_FACTOR, as on a display scaled to 150 % and 200 %.
 #
-# Usage: tools/screenshots.sh [path to pedigrafa]   (default: build/src/app/pedigrafa)
+# Usage: tools/screenshots.sh [build folder]   (default: build)
+# Needs xvfb-run, xdotool, ImageMagick (import, convert), LibreOffice (soffice) and pdftoppm.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 title="Pedigrafa Quorvell Sheet Builder Kit Plus"
 
-if [ "${1:-}" = "--inner" ]; then
-    exe=$2 out=$3
-    "$exe" >/dev/null 2>&1 &
-    app_pid=$!
-    trap 'kill "$app_pid" 2>/dev/null || true' EXIT
-    wid=$(xdotool search --sync --onlyvisible --name "^${title}\$" | head -n1)
+# Waits for a visible top-level window with the program's title other than $1; prints its id.
+wait_for_window() {
+    local not=$1 id
+    for _ in $(seq 1 600); do
+        for id in $(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null || true); do
+            if [ "$id" != "$not" ]; then
+                echo "$id"
+                return 0
+            fi
+        done
+        sleep 0.2
+    done
+    echo "no window titled '$title' appeared" >&2
+    return 1
+}
+
+# Crops window $1 out of the screen into $2.
+shoot() {
+    # shellcheck disable=SC2034  # SCREEN and WINDOW come with getwindowgeometry's output
+    local wid=$1 out=$2 X Y WIDTH HEIGHT SCREEN WINDOW
     # Let the window paint once it is mapped.
     sleep 1
     eval "$(xdotool getwindowgeometry --shell "$wid")"
     import -window root "$PQ_SHOT_WORK/root.png"
-    convert "$PQ_SHOT_WORK/root.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out"
+    convert "$PQ_SHOT_WORK/root.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -strip \
+        "$out"
+}
+
+# Inside the X server: the main window, then a click on "Start Creating Template" and the
+# preview. $1 the program, $2 the scale factor, $3 the suffix of the file names.
+inner() {
+    # shellcheck disable=SC2034  # SCREEN and WINDOW come with getwindowgeometry's output
+    local exe=$1 scale=$2 suffix=$3 form1 form2 X Y WIDTH HEIGHT SCREEN WINDOW
+    QT_SCALE_FACTOR=$scale "$exe" >/dev/null 2>&1 &
+    app_pid=$!
+    trap 'kill "$app_pid" 2>/dev/null || true' EXIT
+    form1=$(wait_for_window none)
+    shoot "$form1" "docs/screenshots/form1${suffix}.png"
+    # "Start Creating Template" lies at 8, 8, 520 x 27 (device-independent pixels).
+    eval "$(xdotool getwindowgeometry --shell "$form1")"
+    xdotool mousemove "$(awk -v x="$X" -v s="$scale" 'BEGIN { printf "%d", x + 268 * s }')" \
+        "$(awk -v y="$Y" -v s="$scale" 'BEGIN { printf "%d", y + 21 * s }')" click 1
+    form2=$(wait_for_window "$form1")
+    # Park the pointer outside the windows so that no hover or tooltip shows.
+    xdotool mousemove 0 0
+    shoot "$form2" "docs/screenshots/form2${suffix}.png"
+}
+
+if [ "${1:-}" = "--inner" ]; then
+    shift
+    inner "$@"
     exit 0
 fi
 
-exe=$(realpath "${1:-build/src/app/pedigrafa}")
-out=$(pwd)/docs/screenshots/form1.png
-mkdir -p "$(dirname "$out")"
+build=$(realpath "${1:-build}")
+mkdir -p docs/screenshots
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export PQ_SHOT_WORK=$work HOME=$work/home XDG_CONFIG_HOME=$work/config
-export XDG_RUNTIME_DIR=$work/runtime TEMP=$work/temp TMPDIR=$work/temp
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$TEMP"
+export PQ_SHOT_WORK=$work XDG_RUNTIME_DIR=$work/runtime TEMP=$work/temp TMPDIR=$work/temp
+mkdir -p "$TEMP" "$work/bin"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+# The program opens its maker's web site at one start in a hundred; here that opens nothing.
+printf '#!/bin/sh\nexit 0\n' >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+export PATH=$work/bin:$PATH
 
-xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --inner "$exe" "$out"
-echo "wrote $out"
+for scale in 1 1.5 2; do
+    suffix=""
+    [ "$scale" = 1 ] || suffix="@${scale}x"
+    # Each run starts with fresh settings, as on a first start.
+    export HOME=$work/home$suffix XDG_CONFIG_HOME=$work/config$suffix
+    mkdir -p "$HOME" "$XDG_CONFIG_HOME"
+    xvfb-run -a -s "-screen 0 1600x1400x24" bash "$0" --inner "$build/src/app/pedigrafa" \
+        "$scale" "$suffix"
+done
+
+# The chart as LibreOffice lays out its first page, with a throw-away profile.
+"$build/src/app/pedigrafa-cli" "Tamsin Orrow" 5 "$work/chart.xls" >/dev/null
+soffice -env:UserInstallation="file://$work/lo-profile-$$" --headless --convert-to pdf \
+    --outdir "$work" "$work/chart.xls" >/dev/null 2>&1
+pdftoppm -png -r 96 -f 1 -l 1 "$work/chart.pdf" "$work/chart"
+convert "$work"/chart-*1.png -trim +repage -bordercolor white -border 8 -strip \
+    docs/screenshots/chart-libreoffice.png
+
+ls -l docs/screenshots/

@@ -76,6 +76,9 @@ void Form1::createControls() {
 
     for (PushButton* button : {PushButton1, PushButton6, PushButton7})
         button->setFont(buttonFont());
+    PushButton1->setToolTip(QStringLiteral("Build the chart workbook and preview it (Enter)"));
+    PushButton6->setToolTip(QStringLiteral("How to reach us with questions"));
+    PushButton7->setToolTip(QStringLiteral("Fill in the sample name and number of generations"));
     for (QGroupBox* frame : {Frame1, Frame2}) {
         setWhiteBackground(frame);
         frame->setMouseTracking(true);
@@ -98,6 +101,9 @@ void Form1::connectHandlers() {
     // textChanged, unlike textEdited, also reports the changes made by the program.
     connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
     connect(Text2, &QLineEdit::textChanged, this, &Form1::Text2_Change);
+    // Enter in either box (main or keypad key) starts the run as the button does.
+    connect(Text1, &QLineEdit::returnPressed, this, &Form1::PushButton1_Click);
+    connect(Text2, &QLineEdit::returnPressed, this, &Form1::PushButton1_Click);
     for (QObject* watched : std::initializer_list<QObject*>{Text1, Text2, Frame1, Frame2})
         watched->installEventFilter(this);
 }

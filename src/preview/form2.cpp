@@ -18,7 +18,11 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
+#include <QWheelEvent>
+#include <algorithm>
+#include <utility>
 
 namespace pq {
 
@@ -107,6 +111,7 @@ void Form2::createControls() {
 
     createButtons();
     setTabOrderOfControls();
+    createShortcuts();
 }
 
 void Form2::createViewport() {
@@ -131,7 +136,10 @@ void Form2::createViewport() {
     Picture1->setAutoSize(true);
     Picture1->setFocusPolicy(Qt::TabFocus);
     Picture1->setAttribute(Qt::WA_NoMousePropagation);
-    Picture1->installEventFilter(this);
+    // The wheel stops wherever mouse events stop, so each part of the viewport is watched.
+    for (QWidget* w :
+         {static_cast<QWidget*>(Picture2), mViewportInside, static_cast<QWidget*>(Picture1)})
+        w->installEventFilter(this);
 }
 
 void Form2::createButtons() {
@@ -143,6 +151,10 @@ void Form2::createButtons() {
     PushButton8->setGeometry(8, 590, 312, 27);
     PushButton6 = new PushButton(QStringLiteral("Save Results To Excel File"), this);
     PushButton6->setGeometry(328, 590, 320, 27);
+    PushButton1->setToolTip(QStringLiteral("Zoom in one step (Ctrl+=)"));
+    PushButton2->setToolTip(QStringLiteral("Zoom out one step (Ctrl+-)"));
+    PushButton6->setToolTip(QStringLiteral("Save a copy of the workbook (Ctrl+S)"));
+    PushButton8->setToolTip(QStringLiteral("Back to the main window (Esc)"));
     for (PushButton* b : {PushButton1, PushButton2, PushButton6, PushButton8}) {
         b->setFont(buttonFont());
         // A move over a button is the button's alone; the frame or window behind it would
@@ -166,6 +178,21 @@ void Form2::setTabOrderOfControls() {
                               Zoom_Ori, PushButton1, PushButton2, PushButton6, PushButton8};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+}
+
+void Form2::createShortcuts() {
+    // The keys run the buttons' own handlers, so their reports and rules stay the same.
+    const std::pair<QKeySequence, void (Form2::*)()> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Equal), &Form2::PushButton1_Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), &Form2::PushButton1_Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_Minus), &Form2::PushButton2_Click},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), &Form2::PushButton6_Click},
+        {QKeySequence(Qt::Key_Escape), &Form2::PushButton8_Click},
+    };
+    for (const auto& [key, handler] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, handler);
+    }
 }
 
 // ---- Hand-off and window events ------------------------------------------------------------
@@ -213,6 +240,11 @@ void Form2::mouseMoveEvent(QMouseEvent* event) {
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel &&
+        (watched == Picture1 || watched == Picture2 || watched == mViewportInside)) {
+        viewportWheel(*static_cast<QWheelEvent*>(event));
+        return true;
+    }
     if (watched == Frame1 && event->type() == QEvent::MouseMove)
         Frame1_MouseMove();
     if (watched == Picture1)
@@ -370,6 +402,42 @@ void Form2::SetVScrollbarByPercent(QScrollBar* VScrollbar, std::int16_t percent)
 void Form2::setScrollbarByPercent(QScrollBar* bar, std::int16_t percent) {
     if (const auto value = valueForPercent(percent, bar->maximum()))
         bar->setValue(*value);
+}
+
+// ---- Wheel -------------------------------------------------------------------------------
+
+void Form2::viewportWheel(const QWheelEvent& event) {
+    const QPoint delta = event.angleDelta();
+    // Some systems turn a modified vertical wheel into a horizontal one.
+    const int turn = delta.y() != 0 ? delta.y() : delta.x();
+    if (event.modifiers() & Qt::ControlModifier) {
+        wheelZoom(turn);
+    } else if (event.modifiers() & Qt::ShiftModifier) {
+        wheelScroll(HScroll1, mHStep, mHWheel, turn);
+    } else {
+        wheelScroll(HScroll1, mHStep, mHWheel, delta.x());
+        wheelScroll(VScroll1, mVStep, mVWheel, delta.y());
+    }
+}
+
+void Form2::wheelZoom(int delta) {
+    // More steps than the range holds change nothing further.
+    const int steps = std::clamp(mZoomWheel.take(delta), -16, 16);
+    for (int i = 0; i < steps; ++i)
+        PushButton1_Click();
+    for (int i = 0; i > steps; --i)
+        PushButton2_Click();
+}
+
+void Form2::wheelScroll(QScrollBar* bar, Int16 step, WheelSteps& steps, int delta) {
+    if (delta == 0 || !bar->isEnabled())
+        return;
+    const int units = steps.take(delta, wheelUnitsPerNotch(step));
+    if (units == 0)
+        return;
+    // Turning away from the user shows what lies above (or to the left): the value falls.
+    // Setting the value runs the bar's change handler, which places the picture.
+    bar->setValue(std::clamp(bar->value() - units, bar->minimum(), bar->maximum()));
 }
 
 // ---- Dragging ------------------------------------------------------------------------------

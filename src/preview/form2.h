@@ -8,6 +8,7 @@
 #include "mainwindow/dialogs.h"
 #include "mainwindow/numeric.h"
 #include "picturebox.h"
+#include "previewmath.h"
 
 #include <QCursor>
 #include <QString>
@@ -20,6 +21,7 @@
 class QFrame;
 class QGroupBox;
 class QScrollBar;
+class QWheelEvent;
 
 namespace pq {
 
@@ -123,6 +125,10 @@ private:
     void createViewport();
     void createButtons();
     void setTabOrderOfControls();
+    void createShortcuts();
+    void viewportWheel(const QWheelEvent& event);
+    void wheelZoom(int delta);
+    void wheelScroll(QScrollBar* bar, Int16 step, WheelSteps& steps, int delta);
     void showPointerUnlessBusy(int pointer);
     bool picture1MouseEvent(QEvent* event);
     void setScrollbarByPercent(QScrollBar* bar, std::int16_t percent);
@@ -136,6 +142,9 @@ private:
     int mMousePointer = 0;
     bool mActivating = false;
     bool mPlaced = false;
+    WheelSteps mZoomWheel;
+    WheelSteps mHWheel;
+    WheelSteps mVWheel;
 };
 
 // Holds the one preview window of the process: creates (and so loads) it the first time a run

@@ -1,5 +1,6 @@
 #include "previewmath.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -65,6 +66,22 @@ std::optional<std::int32_t> valueForPercent(std::int16_t percent, int maximum) {
     if (v > maximum)
         return std::nullopt;
     return CLng(v);
+}
+
+int wheelUnitsPerNotch(int step) {
+    if (step <= 0)
+        return 0;
+    return std::max(1, kWheelNotchPixels / step);
+}
+
+int WheelSteps::take(int delta, int perNotch) {
+    if ((mRemainder > 0 && delta < 0) || (mRemainder < 0 && delta > 0))
+        mRemainder = 0;
+    mRemainder += std::int64_t{delta} * perNotch;
+    // Division truncates towards zero, so a part of a step is kept in either direction.
+    const std::int64_t steps = mRemainder / kWheelNotch;
+    mRemainder -= steps * kWheelNotch;
+    return static_cast<int>(steps);
 }
 
 } // namespace pq

@@ -6,6 +6,7 @@
 #include "mainwindow/numeric.h"
 
 #include <QSize>
+#include <cstdint>
 #include <optional>
 
 namespace pq {
@@ -50,5 +51,27 @@ std::optional<std::int32_t> dropPercent(int position, int pictureOuter, int view
 // The scroll-bar value for a percentage of its maximum, or nothing when the percentage is
 // negative or the value would pass the maximum (the bar is left as it is).
 std::optional<std::int32_t> valueForPercent(std::int16_t percent, int maximum);
+
+// One wheel notch is 120 units of rotation (eighths of a degree).
+inline constexpr int kWheelNotch = 120;
+// How far one notch scrolls the picture, about three lines of the chart's text.
+inline constexpr int kWheelNotchPixels = 40;
+
+// Scroll-bar units for one wheel notch at `step` pixels per unit: the same distance on screen
+// whether the bar counts single pixels or tens of pixels.
+int wheelUnitsPerNotch(int step);
+
+// Turns wheel rotation into whole steps. Small deltas of high-resolution wheels add up until
+// they complete a step, so a smooth wheel steps exactly as often as a notched one; turning the
+// other way drops what had added up.
+class WheelSteps {
+public:
+    // Adds `delta` (positive away from the user) and returns the whole steps it completes, at
+    // `perNotch` steps to a notch, signed like the delta.
+    int take(int delta, int perNotch = 1);
+
+private:
+    std::int64_t mRemainder = 0; // delta x perNotch not yet turned into a step
+};
 
 } // namespace pq
