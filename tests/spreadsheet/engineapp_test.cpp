@@ -1,0 +1,107 @@
+#include "spreadsheet/automation.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace pq::xl {
+namespace {
+
+QString failureOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const Failure& f) {
+        return f.description();
+    }
+    return QString();
+}
+
+TEST(EngineObjects, UnsetAndReleasedObjectsFailClearly) {
+    Ref<Application> none;
+    EXPECT_EQ(failureOf([&] { none->version(); }),
+              QStringLiteral("Object variable or With block variable not set"));
+    Ref<Application> app = CreateObject(kProgId);
+    Ref<Workbook> book = app->workbooks()->add();
+    Ref<Range> cell = book->activeSheet()->cells(2, 2);
+    app->quit();
+    EXPECT_TRUE(failureOf([&] { cell->setValue(QStringLiteral("x")); }).contains("disconnected"));
+    EXPECT_TRUE(failureOf([&] { book->activeSheet(); }).contains("disconnected"));
+    EXPECT_TRUE(failureOf([&] { app->workbooks(); }).contains("disconnected"));
+    EXPECT_FALSE(failureOf([&] { app->quit(); }).isEmpty());
+    EXPECT_EQ(liveInstanceCount(), 0);
+}
+
+TEST(EngineObjects, CreationAndIdentity) {
+    EXPECT_EQ(failureOf([] { CreateObject(QStringLiteral("Word.Application")); }),
+              QStringLiteral("ActiveX component can't create object"));
+    Ref<Application> app = CreateObject(kProgId);
+    EXPECT_EQ(app->defaultValue(), QStringLiteral("Microsoft Excel"));
+    EXPECT_EQ(app->version(), QStringLiteral("16.0"));
+    EXPECT_FALSE(app->visible());
+    EXPECT_EQ(app->workbooks()->count(), 0);
+    EXPECT_EQ(liveInstanceCount(), 1);
+    app.reset(); // released without quitting: nothing is left behind
+    EXPECT_EQ(liveInstanceCount(), 0);
+}
+
+TEST(EngineObjects, WorkbooksOpenAndClose) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("book.xls"));
+    Ref<Application> app = CreateObject(kProgId);
+    Ref<Workbook> book = app->workbooks()->add();
+    book->activeSheet()->cells(4, 3)->setValue(QStringLiteral("kept"));
+    EXPECT_FALSE(failureOf([&] { book->saveAs(path, 51); }).isEmpty()); // only 97-2003 formats
+    book->saveAs(path, xlExcel8);
+    book->close();
+    EXPECT_EQ(app->workbooks()->count(), 0);
+    Ref<Workbook> reopened = app->workbooks()->open(path);
+    EXPECT_EQ(app->workbooks()->count(), 1);
+    EXPECT_EQ(app->workbooks()->item(1)->activeSheet()->cells(4, 3)->value().toString(),
+              QStringLiteral("kept"));
+    EXPECT_EQ(failureOf([&] { app->workbooks()->item(2); }),
+              QStringLiteral("Subscript out of range"));
+    app->quit();
+}
+
+TEST(EngineObjects, AddressesAndSheetLimits) {
+    Ref<Application> app = CreateObject(kProgId);
+    Ref<Worksheet> sheet = app->workbooks()->add()->activeSheet();
+    EXPECT_FALSE(failureOf([&] { sheet->cells(65537, 1); }).isEmpty());
+    EXPECT_FALSE(failureOf([&] { sheet->cells(1, 257); }).isEmpty());
+    EXPECT_FALSE(failureOf([&] { sheet->cells(0, 1); }).isEmpty());
+    EXPECT_FALSE(failureOf([&] { sheet->range(QStringLiteral("B2:")); }).isEmpty());
+    EXPECT_FALSE(failureOf([&] { sheet->columns(QStringLiteral("A")); }).isEmpty());
+    EXPECT_FALSE(failureOf([&] { sheet->cells(1, 1)->borders(11); }).isEmpty());
+    EXPECT_FALSE(failureOf([&] { sheet->cells(1, 1)->interior()->setColorIndex(57); }).isEmpty());
+    EXPECT_FALSE(failureOf([&] {
+                     sheet->columns(QStringLiteral("B:B"))->setColumnWidth("wide");
+                 }).isEmpty());
+    auto r = sheet->range(QStringLiteral("$C$3:B2"));
+    EXPECT_EQ(r->row(), 2);
+    EXPECT_EQ(r->column(), 2);
+    EXPECT_EQ(r->count(), 4);
+    app->quit();
+}
+
+TEST(EngineObjects, UsedRangeCountsFormattedBlanks) {
+    Ref<Application> app = CreateObject(kProgId);
+    Ref<Worksheet> sheet = app->workbooks()->add()->activeSheet();
+    sheet->cells()->font()->setName(QStringLiteral("Tahoma")); // formats no single cell
+    auto used = sheet->usedRange();
+    EXPECT_EQ(used->row(), 1);
+    EXPECT_EQ(used->count(), 1);
+    sheet->cells(7, 4)->interior()->setColorIndex(43);
+    sheet->range(QStringLiteral("B2:F2"))->merge();
+    used = sheet->usedRange();
+    EXPECT_EQ(used->rows()->item(used->rows()->count())->row(), 7);
+    EXPECT_EQ(used->columns()->item(used->columns()->count())->column(), 6);
+    EXPECT_EQ(used->row(), 2);
+    EXPECT_EQ(used->column(), 2);
+    // A merged area is formatted as one cell.
+    sheet->cells(2, 2)->font()->setSize(20);
+    EXPECT_EQ(sheet->cells(2, 6)->font()->size(), 20.0);
+    EXPECT_EQ(sheet->cells(2, 6)->font()->name(), QStringLiteral("Tahoma"));
+    app->quit();
+}
+
+} // namespace
+} // namespace pq::xl
