@@ -2,6 +2,7 @@
 // every factor for a five-generation chart, and one drag move on a tall chart. The resident
 // memory after each run is reported as a counter.
 
+#include "benchsupport.h"
 #include "preview/form2.h"
 #include "preview/previewmath.h"
 #include "spreadsheet/picture.h"
@@ -134,12 +135,6 @@ void BM_DragMoveTallPicture(benchmark::State& state) {
 BENCHMARK(BM_DragMoveTallPicture)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return pq::bench::runInQtApplication(argc, argv);
 }

@@ -1,6 +1,7 @@
 // Range picture speed: the SVG of the 5-generation chart and of the 15-column chart, and the
 // bitmap of the 5-generation chart.
 
+#include "benchsupport.h"
 #include "spreadsheet/engine/rangepicture.h"
 #include "support/samplechart.h"
 
@@ -45,13 +46,6 @@ BENCHMARK(chartImage)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-// Text measurement needs a GUI application; the offscreen platform needs no display.
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return pq::bench::runInQtApplication(argc, argv);
 }

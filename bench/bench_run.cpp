@@ -2,6 +2,7 @@
 // the windows replaced by fakes (no modal boxes). Peak memory is the process's maximum
 // resident size.
 
+#include "benchsupport.h"
 #include "generation/generationrun.h"
 #include "support/fakewindow.h"
 
@@ -12,12 +13,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-double peakResidentMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
 
 void BM_GenerationRun(benchmark::State& state) {
     QTemporaryDir temp;
@@ -33,7 +28,7 @@ void BM_GenerationRun(benchmark::State& state) {
         QFile::remove(window.previewWindow.excelFile);
         state.ResumeTiming();
     }
-    state.counters["peak_MB"] = peakResidentMegabytes();
+    state.counters["peak_MB"] = pq::bench::peakResidentMegabytes();
 }
 BENCHMARK(BM_GenerationRun)
     ->Arg(5)
@@ -48,12 +43,6 @@ BENCHMARK(BM_GenerationRun)
     ->ReportAggregatesOnly(true);
 
 } // namespace
-
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return pq::bench::runInQtApplication(argc, argv);
 }

@@ -2,6 +2,7 @@
 // 32,767 boxes over 32,771 rows) written and read back. Peak memory is reported as the
 // process's maximum resident size.
 
+#include "benchsupport.h"
 #include "spreadsheet/engine/xlsfile.h"
 #include "support/samplechart.h"
 
@@ -12,19 +13,13 @@ namespace {
 
 using namespace pq::engine;
 
-double peakResidentMegabytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
-
 void reportFile(benchmark::State& state, const WorkbookModel& workbook, qsizetype bytes) {
     state.counters["cells"] = static_cast<double>(workbook.activeSheet().cellCount());
     state.counters["cells/s"] =
         benchmark::Counter(static_cast<double>(workbook.activeSheet().cellCount()),
                            benchmark::Counter::kIsIterationInvariantRate);
     state.counters["file_kB"] = bytes / 1024.0;
-    state.counters["peak_MB"] = peakResidentMegabytes();
+    state.counters["peak_MB"] = pq::bench::peakResidentMegabytes();
 }
 
 void BM_WriteChart(benchmark::State& state) {

@@ -276,6 +276,16 @@ QCursor loadCursorFile(const QString& path) {
                    qMin(hotY, image.height() - 1));
 }
 
+QCursor cursorForPointer(int pointer, const std::optional<QCursor>& custom) {
+    constexpr int kHourglass = 11;
+    constexpr int kCustom = 99;
+    if (pointer == kHourglass)
+        return Qt::WaitCursor;
+    if (pointer == kCustom && custom)
+        return *custom;
+    return Qt::ArrowCursor;
+}
+
 QIcon appIcon() {
     QFile file(QStringLiteral(":/icons/app.ico"));
     if (!file.open(QIODevice::ReadOnly))

@@ -88,6 +88,10 @@ QCursor loadCursorFile(const QString& path);
 // image when the data holds no such image.
 QImage readIcoImage(const QByteArray& data, int index);
 
+// The cursor a window shows for its pointer value: the hourglass for 11, the custom pointer
+// for 99 when the window has one, else the arrow.
+QCursor cursorForPointer(int pointer, const std::optional<QCursor>& custom);
+
 // The application icon (four images: 32x32 24-bit; 256, 128 and 48 pixels 32-bit).
 QIcon appIcon();
 

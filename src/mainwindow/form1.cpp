@@ -211,12 +211,7 @@ QString Form1::text2() const {
 
 void Form1::setMousePointer(int pointer) {
     mMousePointer = pointer;
-    if (pointer == kPointerHourglass)
-        setCursor(Qt::WaitCursor);
-    else if (pointer == kPointerCustom && mMouseIcon)
-        setCursor(*mMouseIcon);
-    else
-        setCursor(Qt::ArrowCursor); // 0, and 99 without a hand cursor
+    setCursor(cursorForPointer(pointer, mMouseIcon));
 }
 
 void Form1::focusText2() {

@@ -489,12 +489,7 @@ void Form2::Picture1_MouseUp(std::int16_t, std::int16_t, float, float) {
 
 void Form2::setMousePointer(int pointer) {
     mMousePointer = pointer;
-    if (pointer == kPointerHourglass)
-        setCursor(Qt::WaitCursor);
-    else if (pointer == kPointerCustom && mMouseIcon)
-        setCursor(*mMouseIcon);
-    else
-        setCursor(Qt::ArrowCursor);
+    setCursor(cursorForPointer(pointer, mMouseIcon));
 }
 
 void Form2::showPointerUnlessBusy(int pointer) {

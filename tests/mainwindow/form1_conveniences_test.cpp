@@ -4,6 +4,7 @@
 #include "mainwindow/appearance.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/settingsstore.h"
+#include "support/fakewindow.h"
 #include "support/scripteddialogs.h"
 
 #include <QLineEdit>
@@ -15,12 +16,7 @@
 namespace pq {
 namespace {
 
-class NoPreview final : public PreviewHandOff {
-public:
-    void setPicture(const Picture&) override {}
-    void setExcelFile(const QString&) override {}
-    void showPreview() override {}
-};
+using NoPreview = test::FakePreview;
 
 class Form1Conveniences : public ::testing::Test {
 protected:

@@ -8,6 +8,7 @@
 #include "mainwindow/failure.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/settingsstore.h"
+#include "support/fakewindow.h"
 #include "support/scripteddialogs.h"
 
 #include <QApplication>
@@ -25,12 +26,7 @@
 namespace pq {
 namespace {
 
-class NoPreview final : public PreviewHandOff {
-public:
-    void setPicture(const Picture&) override {}
-    void setExcelFile(const QString&) override {}
-    void showPreview() override {}
-};
+using NoPreview = test::FakePreview;
 
 class Form1Test : public ::testing::Test {
 protected:
