@@ -79,7 +79,8 @@ void GenerationRun::build(Guard& g) {
         QString name;
         g(198, [&] { name = QStringLiteral("qorrow"); });
         g(200, [&] { name = drawWorkbookBaseName(drawDigit); });
-        g(210, [&] { path = temporaryFolder() + QDir::separator() + name + QStringLiteral(".xls"); });
+        g(210,
+          [&] { path = temporaryFolder() + QDir::separator() + name + QStringLiteral(".xls"); });
         if (g.test(212, [&] { return FileExists(path); }))
             continue;
         if (claimFile(path) || !FileExists(path))

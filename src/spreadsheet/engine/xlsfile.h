@@ -2,13 +2,11 @@
 
 // The 97-2003 workbook file: BIFF8 records in an OLE2 compound file's "Workbook" stream.
 
-#include "sheetmodel.h"
-
 #include "mainwindow/failure.h"
+#include "sheetmodel.h"
 
 #include <QByteArray>
 #include <QString>
-
 #include <memory>
 
 namespace pq::engine {
