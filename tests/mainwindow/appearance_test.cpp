@@ -17,14 +17,14 @@ namespace pq {
 namespace {
 
 using test::cursorBytes;
-using test::CursorSpec;
+using test::CursorShape;
 using test::writeFile;
 
 class CursorFileTest : public ::testing::Test {
 protected:
-    QString write(const CursorSpec& spec) {
+    QString write(const CursorShape& shape) {
         const QString path = dir.filePath(QStringLiteral("HAND-M.CUR"));
-        writeFile(path, cursorBytes(spec));
+        writeFile(path, cursorBytes(shape));
         return path;
     }
     QTemporaryDir dir;

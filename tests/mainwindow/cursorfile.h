@@ -10,7 +10,7 @@
 
 namespace pq::test {
 
-struct CursorSpec {
+struct CursorShape {
     int size = 32;
     int bitCount = 32; // 32 or 1
     int hotX = 0;
@@ -27,27 +27,27 @@ inline void putU32(QByteArray& out, quint32 v) {
 }
 
 // The picture: the left half opaque red (32-bit) or black (1-bit), the right half transparent.
-inline QByteArray cursorBytes(const CursorSpec& spec) {
-    const int s = spec.size;
-    const int colourRow = (s * spec.bitCount + 31) / 32 * 4;
+inline QByteArray cursorBytes(const CursorShape& shape) {
+    const int s = shape.size;
+    const int colourRow = (s * shape.bitCount + 31) / 32 * 4;
     const int maskRow = (s + 31) / 32 * 4;
     QByteArray image;
     putU32(image, 40);
     putU32(image, s);
     putU32(image, 2 * s);
     putU16(image, 1);
-    putU16(image, spec.bitCount);
+    putU16(image, shape.bitCount);
     putU32(image, 0);
     putU32(image, (colourRow + maskRow) * s);
     for (int i = 0; i < 4; ++i)
         putU32(image, 0);
-    if (spec.bitCount == 1) {
+    if (shape.bitCount == 1) {
         putU32(image, 0x00000000); // palette: black, white
         putU32(image, 0x00FFFFFF);
     }
     for (int y = 0; y < s; ++y) {
         QByteArray row(colourRow, '\0');
-        if (spec.bitCount == 32)
+        if (shape.bitCount == 32)
             for (int x = 0; x < s / 2; ++x)
                 row.replace(4 * x, 4, QByteArray("\x00\x00\xFF\xFF", 4));
         image.append(row);
@@ -66,8 +66,8 @@ inline QByteArray cursorBytes(const CursorSpec& spec) {
     file.append(static_cast<char>(s));
     file.append('\0');
     file.append('\0');
-    putU16(file, spec.hotX); // a cursor keeps its hot spot where an icon keeps planes and bits
-    putU16(file, spec.hotY);
+    putU16(file, shape.hotX); // a cursor keeps its hot spot where an icon keeps planes and bits
+    putU16(file, shape.hotY);
     putU32(file, static_cast<quint32>(image.size()));
     putU32(file, 22);
     return file + image;
