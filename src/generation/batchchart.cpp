@@ -24,7 +24,10 @@ namespace {
 class CollectingDialogs final : public DialogService {
 public:
     MsgResult message(const MessageRequest& request) override {
-        errors << displayText(request.text).section(QLatin1Char('\n'), 0, 1).replace('\n', ' ');
+        // The report's first line is the description, its second names the step.
+        const QStringList lines = displayText(request.text).split(QLatin1Char('\n'));
+        const QString step = lines.value(1).section(QStringLiteral("at line "), 1);
+        errors << QStringLiteral("step %1: %2").arg(step, lines.value(0));
         return MsgResult::Ok;
     }
     QString saveFileName(const SaveDialogRequest&) override { return QString(); }
@@ -126,7 +129,9 @@ BatchResult makeChartFiles(const BatchRequest& request) {
         xl::Ref<xl::Worksheet> sheet;
         g(116, [&] { sheet = workbook->activeSheet(); });
         LayOutChart(g, sheet, {[&] { return request.name; }, [&] { return request.generations; }});
-        g(214, [&] { workbook->saveAs(request.workbookPath, xl::xlExcel8); });
+        // A chart with a failed step is not written: a batch never leaves a partial file.
+        if (dialogs.errors.isEmpty())
+            g(214, [&] { workbook->saveAs(request.workbookPath, xl::xlExcel8); });
         g(220, [&] { app->quit(); });
     }
     if (!dialogs.errors.isEmpty())

@@ -66,6 +66,16 @@ TEST_F(BatchChartTest, WritesWorkbookPictureAndPdf) {
     EXPECT_FALSE(png.isNull());
 }
 
+TEST_F(BatchChartTest, OverlongNameFailsWithTheStepAndWritesNothing) {
+    BatchRequest req = request();
+    req.name = QString(40000, QLatin1Char('x'));
+    const BatchResult r = makeChartFiles(req);
+    EXPECT_EQ(r.exitCode, 1);
+    ASSERT_EQ(r.errors.size(), 1);
+    EXPECT_TRUE(r.errors[0].startsWith(QStringLiteral("step 138: A cell can hold at most 32,767")));
+    EXPECT_FALSE(QFile::exists(req.workbookPath));
+}
+
 TEST_F(BatchChartTest, FolderAsTargetIsRefused) {
     BatchRequest req = request();
     req.workbookPath = dir.path();

@@ -75,6 +75,10 @@ TEST(EngineObjects, AddressesAndSheetLimits) {
     EXPECT_FALSE(failureOf([&] {
                      sheet->columns(QStringLiteral("B:B"))->setColumnWidth("wide");
                  }).isEmpty());
+    EXPECT_TRUE(failureOf([&] {
+                    sheet->cells(2, 2)->setValue(QString(32768, 'x'));
+                }).contains(QStringLiteral("32,767")));
+    EXPECT_TRUE(failureOf([&] { sheet->cells(2, 2)->setValue(QString(32767, 'x')); }).isEmpty());
     auto r = sheet->range(QStringLiteral("$C$3:B2"));
     EXPECT_EQ(r->row(), 2);
     EXPECT_EQ(r->column(), 2);

@@ -183,6 +183,12 @@ public:
     void setValue(const QVariant& value) override {
         SheetModel& sheet = mWhere.sheet();
         const QString text = value.toString();
+        // A cell holds at most 32,767 characters; cutting a longer text short would lose
+        // what the user typed without a word.
+        if (text.size() > kMaxCellTextLength)
+            throw Failure(QStringLiteral("A cell can hold at most 32,767 characters; the text "
+                                         "has %1")
+                              .arg(text.size()));
         for (int row = mRect.top; row <= mRect.bottom; ++row)
             for (int c = mRect.left; c <= mRect.right; ++c)
                 sheet.setValue(row, c, text);

@@ -28,6 +28,7 @@ inline constexpr int kAlignRight = -4152;
 
 inline constexpr int kMaxRows = 65536;  // a 97-2003 sheet
 inline constexpr int kMaxColumns = 256; // columns A..IV
+inline constexpr int kMaxCellTextLength = 32767;
 
 // Edges in the order of the object model's edge constants 7..10.
 enum class Edge : int { Left = 0, Top = 1, Bottom = 2, Right = 3 };
