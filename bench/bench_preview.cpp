@@ -1,11 +1,13 @@
 // The preview's costs: one zoom step (redraw plus the paint of what the viewport shows) at
-// every factor for a five-generation chart, and one drag move on a tall chart. The resident
+// every factor for a five-generation chart, and one drag move on the fifteen-column chart. The resident
 // memory after each run is reported as a counter.
 
 #include "benchsupport.h"
 #include "preview/form2.h"
 #include "preview/previewmath.h"
+#include "spreadsheet/engine/rangepicture.h"
 #include "spreadsheet/picture.h"
+#include "support/samplechart.h"
 
 #include <QApplication>
 #include <QFile>
@@ -22,44 +24,18 @@ public:
     QString saveFileName(const pq::SaveDialogRequest&) override { return {}; }
 };
 
-// A chart-like drawing: gridlines, coloured boxes with borders and text in some cells, rows of
-// 20 pixels grouped in bands of 32 rows as the range picture groups them. Without names the
-// boxes are blank, as on a fresh chart.
-QByteArray chartSvg(int columns, int rows, bool names = true) {
-    constexpr int kColumnWidth = 199;
-    constexpr int kRowHeight = 20;
-    QByteArray svg = QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' width='%1' "
-                                    "height='%2' font-family='Arial' font-size='11'>")
-                         .arg(columns * kColumnWidth)
-                         .arg(rows * kRowHeight)
-                         .toUtf8();
-    for (int band = 0; band * 32 < rows; ++band) {
-        svg += QStringLiteral("<g id='rows-%1'>").arg(band).toUtf8();
-        for (int r = band * 32; r < qMin(rows, band * 32 + 32); ++r) {
-            const int y = r * kRowHeight;
-            svg += QStringLiteral("<line x1='0' y1='%1' x2='%2' y2='%1' stroke='#d0d0d0'/>")
-                       .arg(y + 19.5)
-                       .arg(columns * kColumnWidth)
-                       .toUtf8();
-            for (int c = 0; c < columns; ++c) {
-                if ((r + c) % 3 != 0)
-                    continue;
-                svg += QStringLiteral("<rect x='%1' y='%2' width='179' height='19' "
-                                      "fill='#ccffcc' stroke='black'/>")
-                           .arg(c * kColumnWidth + 10)
-                           .arg(y)
-                           .toUtf8();
-                if (names)
-                    svg += QStringLiteral("<text x='%1' y='%2'>Name %3</text>")
-                               .arg(c * kColumnWidth + 14)
-                               .arg(y + 14)
-                               .arg(r)
-                               .toUtf8();
-            }
-        }
-        svg += "</g>";
-    }
-    return svg + "</svg>";
+// The picture of a real chart as the generation run takes it; with names, every box holds
+// one, as a chart being filled in does.
+QByteArray chartSvg(int columns, bool names = false) {
+    pq::engine::WorkbookModel workbook;
+    pq::test::buildSampleChart(workbook, columns);
+    pq::engine::SheetModel& sheet = workbook.activeSheet();
+    if (names)
+        for (int t = 0; t < columns; ++t)
+            for (int i = 0; i < pq::test::sampleBoxCount(columns, t); ++i)
+                sheet.setValue(pq::test::sampleBoxRow(t, i), 2 + t,
+                               QStringLiteral("Name %1 %2").arg(t).arg(i));
+    return pq::engine::renderRangeSvg(sheet, *sheet.usedRange());
 }
 
 double residentMegabytes() {
@@ -92,13 +68,13 @@ struct Preview {
 // The windows live until the process ends, as the preview does; they are never destroyed so
 // that nothing of theirs outlives the QApplication.
 Preview& zoomPreview() {
-    static auto* preview = new Preview(chartSvg(5, 35)); // 995 x 700
+    static auto* preview = new Preview(chartSvg(5)); // 866 x 598
     return *preview;
 }
 
 Preview& tallPreview(bool names) {
-    static auto* withNames = new Preview(chartSvg(15, 32500, true)); // 2985 x 650000
-    static auto* blank = new Preview(chartSvg(15, 32500, false));
+    static auto* withNames = new Preview(chartSvg(15, true)); // about 2000 x 557,000
+    static auto* blank = new Preview(chartSvg(15, false));
     return names ? *withNames : *blank;
 }
 

@@ -55,7 +55,8 @@ struct RangeDisplayList {
     std::vector<RowBand> bands;
 };
 
-inline constexpr int kRowsPerBand = 256;
+// Bands of 64 rows keep a paint of the viewport to one or two bands, even on the tallest chart.
+inline constexpr int kRowsPerBand = 64;
 inline constexpr QRgb kGridlineColor = 0xFFD4D4D4;
 inline constexpr QRgb kBackgroundColor = 0xFFFFFFFF;
 inline constexpr QRgb kBorderColor = 0xFF000000;
