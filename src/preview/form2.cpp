@@ -20,11 +20,16 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStyle>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <utility>
 
 namespace pq {
+
+namespace {
+constexpr int kActivationFallbackMs = 250;
+}
 
 namespace {
 constexpr int kPicture1Frame = 1;
@@ -219,6 +224,13 @@ void Form2::showPreview() {
     show();
     raise();
     activateWindow();
+    // The set-up runs when the window becomes active; a window manager that does not activate
+    // a new window (some Wayland compositors refuse) would leave the new picture unset, so the
+    // set-up runs shortly after the show in any case, once.
+    QTimer::singleShot(kActivationFallbackMs, this, [this] {
+        if (isVisible())
+            Form_Activate();
+    });
 }
 
 bool Form2::event(QEvent* event) {
