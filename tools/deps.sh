@@ -2,9 +2,8 @@
 # only touches apt when something is missing.
 
 BUILD_PACKAGES=(
-    cmake g++ make pkg-config
+    cmake g++ make
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libqt6svg6
-    libgsf-1-dev
     fonts-liberation fonts-wine
 )
 TEST_PACKAGES=(
