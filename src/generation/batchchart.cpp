@@ -113,8 +113,7 @@ BatchResult makeChartFiles(const BatchRequest& request) {
         return fail(2, QStringLiteral("the number of generations must be a number, not \"%1\"")
                            .arg(request.generations));
     if (generationColumnsFor(request.generations) > kMaxGenerationColumns)
-        return fail(
-            2, QStringLiteral("a chart holds at most %1 generations").arg(kMaxGenerationColumns));
+        return fail(2, tooManyGenerationsMessage());
     for (const QString& target : {request.workbookPath, request.picturePath, request.pdfPath})
         if (const QString problem = checkTarget(target, request.force); !problem.isEmpty())
             return fail(problem.contains(QLatin1String("--force")) ? 3 : 2, problem);

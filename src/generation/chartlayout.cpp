@@ -1,5 +1,6 @@
 #include "chartlayout.h"
 
+#include "generationrun.h"
 #include "mainwindow/numeric.h"
 
 #include <cmath>
@@ -15,6 +16,12 @@ double generationColumnsFor(const QString& text2) {
     if (!IsNumeric(text2))
         return std::numeric_limits<double>::quiet_NaN();
     return roundHalfEven(CDbl(text2) - 1.0) + 1.0;
+}
+
+QString tooManyGenerationsMessage() {
+    return QStringLiteral("A chart can show at most %1 generations: more would not fit the "
+                          "65,536 rows of a 97-2003 workbook sheet.")
+        .arg(kMaxGenerationColumns);
 }
 
 namespace {

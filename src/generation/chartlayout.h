@@ -30,4 +30,7 @@ void LayOutChart(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartInput
 // in double precision so that huge values do not overflow; NaN for a text that is not a number.
 double generationColumnsFor(const QString& text2);
 
+// The message that refuses a chart with more columns than a 97-2003 sheet can hold.
+QString tooManyGenerationsMessage();
+
 } // namespace pq

@@ -31,24 +31,19 @@ void GenerationRun::PushButton1_Click() {
         return;
     g(102, [&] { mBusy = -1; });
 
-    enum class Next { Build, NotNumeric, TooLarge, End } next = Next::Build;
+    // Input that cannot make a chart is refused with a message before anything starts; that
+    // includes a chart larger than a 97-2003 sheet.
+    QString refusal;
     if (g.test(104, [&] { return !IsNumeric(mWindow.text2()); }))
-        next = Next::NotNumeric;
-    // A chart larger than a 97-2003 sheet is refused before anything starts.
+        refusal = kNotNumeric;
     else if (g.test(104,
                     [&] { return generationColumnsFor(mWindow.text2()) > kMaxGenerationColumns; }))
-        next = Next::TooLarge;
-    else if (g.test(106, [&] { return WarnIfExcelOpen(dialogs); }))
-        next = Next::End;
-
-    if (next == Next::Build)
+        refusal = tooManyGenerationsMessage();
+    else if (!g.test(106, [&] { return WarnIfExcelOpen(dialogs); }))
         build(g);
-    if (next == Next::NotNumeric) {
-        g(250, [&] { MsgBox(dialogs, kNotNumeric); });
-        g(252, [&] { mWindow.focusText2(); });
-    }
-    if (next == Next::TooLarge) {
-        g(250, [&] { MsgBox(dialogs, tooManyGenerationsMessage()); });
+
+    if (!refusal.isEmpty()) {
+        g(250, [&] { MsgBox(dialogs, refusal); });
         g(252, [&] { mWindow.focusText2(); });
     }
     g(254, [&] { mBusy = 0; });
@@ -113,8 +108,6 @@ void GenerationRun::build(Guard& g) {
     g(244, [&] { mWindow.preview().showPreview(); });
     g(246, [&] { mWindow.hideWindow(); });
     g(248, [&] { KillFile(picturePath); });
-    mLastWorkbook = path;
-    mLastPicture = picturePath;
 }
 
 } // namespace pq

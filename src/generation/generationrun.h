@@ -41,17 +41,10 @@ public:
 
     Int16 mBusy = 0; // -1 while a run is in progress
 
-    // The temporary workbook of the last completed run, and its picture file (deleted by the
-    // end of the run).
-    const QString& lastWorkbookPath() const { return mLastWorkbook; }
-    const QString& lastPicturePath() const { return mLastPicture; }
-
 private:
     void build(Guard& g);
 
     MainWindowPort& mWindow;
-    QString mLastWorkbook;
-    QString mLastPicture;
 };
 
 // The largest number of generation columns a 97-2003 sheet holds: 2^15 + 3 rows.

@@ -1,7 +1,5 @@
 #include "tempfiles.h"
 
-#include "generationrun.h"
-
 #include <QDir>
 #include <QFile>
 #include <QUuid>
@@ -34,12 +32,6 @@ QString uniquePicturePath() {
     const QString unique = QUuid::createUuid().toString(QUuid::Id128).left(16);
     return temporaryFolder() + QDir::separator() + QStringLiteral("qorrow-picture-") + unique +
            QStringLiteral(".bmp");
-}
-
-QString tooManyGenerationsMessage() {
-    return QStringLiteral("A chart can show at most %1 generations: more would not fit the "
-                          "65,536 rows of a 97-2003 workbook sheet.")
-        .arg(kMaxGenerationColumns);
 }
 
 } // namespace pq

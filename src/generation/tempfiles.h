@@ -21,7 +21,4 @@ bool claimFile(const QString& path);
 // A picture file path unique to this run, in the temporary folder.
 QString uniquePicturePath();
 
-// The maximum number of generations a chart can hold, and the message that says so.
-QString tooManyGenerationsMessage();
-
 } // namespace pq

@@ -258,14 +258,10 @@ QCursor loadCursorFile(const QString& path) {
     const QByteArray data = file.readAll();
     // ICONDIR (reserved 0, type 2 = cursor, count) then ICONDIRENTRY whose planes and bit
     // count fields hold the hot spot.
-    auto u16 = [&data](int at) {
-        return static_cast<int>(static_cast<unsigned char>(data[at]) |
-                                (static_cast<unsigned char>(data[at + 1]) << 8));
-    };
-    if (data.size() < 22 || u16(0) != 0 || u16(2) != 2 || u16(4) < 1)
+    if (data.size() < 22 || u16At(data, 0) != 0 || u16At(data, 2) != 2 || u16At(data, 4) < 1)
         throw Failure(QStringLiteral("Invalid picture"));
-    const int hotX = u16(10);
-    const int hotY = u16(12);
+    const int hotX = u16At(data, 10);
+    const int hotY = u16At(data, 12);
     // Qt's icon reader takes the cursor once its type is read as an icon's.
     QByteArray asIcon = data;
     asIcon[2] = 1;

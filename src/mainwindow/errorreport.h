@@ -88,7 +88,6 @@ public:
         }
     }
 
-    int label() const { return mLabel; }
     int failures() const { return mFailures; }
 
 private:

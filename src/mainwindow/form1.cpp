@@ -39,7 +39,7 @@ Form1::Form1(DialogService& dialogs, SettingsStore& store, PreviewHandOff& previ
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       mDialogs(dialogs), mStore(store), mPreview(preview), mRun(*this),
-      mStartRun([this] { startRunDefault(); }), mExit([] { QCoreApplication::exit(0); }) {
+      mStartRun([this] { mRun.PushButton1_Click(); }), mExit([] { QCoreApplication::exit(0); }) {
     setObjectName(QStringLiteral("Form1"));
     setFixedSize(px(8040), px(3015));
     setFont(windowFont());

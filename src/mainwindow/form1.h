@@ -89,7 +89,6 @@ private:
     void saveText(const QString& key, const QString& text);
     static void selectWholeText(QLineEdit* box);
     void pointOverBackground();
-    void startRunDefault(); // in form1_run.cpp, beside the run it calls
 
     DialogService& mDialogs;
     SettingsStore& mStore;

@@ -48,8 +48,4 @@ void SettingsStore::SaveSetting(const QString& appName, const QString& section, 
         throw Failure(failures::kPathFileAccess);
 }
 
-QString SettingsStore::location() const {
-    return mSettings->fileName();
-}
-
 } // namespace pq

@@ -25,8 +25,6 @@ public:
     void SaveSetting(const QString& appName, const QString& section, const QString& key,
                      const QString& value);
 
-    QString location() const;
-
 private:
     std::unique_ptr<QSettings> mSettings;
     bool mRegistryLayout = false;

@@ -34,9 +34,6 @@ public:
     // A vector picture draws only the row bands that meet `source`.
     void paint(QPainter& painter, const QRectF& target, const QRectF& source) const;
 
-    const QByteArray& svgData() const { return mSvg; }
-    const QImage& image() const { return mImage; }
-
 private:
     QByteArray mSvg;
     std::shared_ptr<QSvgRenderer> mSvgRenderer;

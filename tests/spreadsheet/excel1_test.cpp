@@ -133,8 +133,10 @@ protected:
 TEST_F(SnapshotTest, UsedRangeEndingInRowOneOrColumnAMakesNoPicture) {
     sheet->cells(1, 5)->setValue(QStringLiteral("row one"));
     saveCellsActivesheet(dialogs, book, picturePath());
-    sheet->cells(9, 1)->setValue(QStringLiteral("column A"));
-    sheet->cells(1, 5)->setValue(QString());
+    // A second workbook whose used range ends in column A.
+    xl::Ref<xl::Workbook> columnA = app->workbooks()->add();
+    columnA->activeSheet()->cells(9, 1)->setValue(QStringLiteral("column A"));
+    saveCellsActivesheet(dialogs, columnA, picturePath());
     EXPECT_FALSE(QFile::exists(picturePath()));
     EXPECT_TRUE(dialogs.messages.empty());
 }

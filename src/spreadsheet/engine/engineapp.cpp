@@ -93,9 +93,14 @@ template<class Edit> void editRangeFormat(const SheetRef& where, const CellRect&
             edit(f);
             sheet.setColumnFormatId(c, c, sheet.formats().intern(f));
         }
-        for (const auto& [pos, cell] : sheet.sortedCells())
-            if (pos.second >= r.left && pos.second <= r.right)
-                sheet.editCellFormat(pos.first, pos.second, edit);
+        // Positions first: editing a merged area may add cells while the map is walked.
+        std::vector<std::pair<int, int>> inColumns;
+        sheet.forEachCell([&](int row, int column, const Cell&) {
+            if (column >= r.left && column <= r.right)
+                inColumns.emplace_back(row, column);
+        });
+        for (const auto& [row, column] : inColumns)
+            sheet.editCellFormat(row, column, edit);
         return;
     }
     for (int row = r.top; row <= r.bottom; ++row)
