@@ -3,7 +3,7 @@
 // process's maximum resident size.
 
 #include "benchsupport.h"
-#include "spreadsheet/engine/xlsfile.h"
+#include "spreadsheet/engine/xls/xlsfile.h"
 #include "support/samplechart.h"
 
 #include <benchmark/benchmark.h>

@@ -1,8 +1,8 @@
 // pedigrafa: starts straight into the main window, with no arguments and nothing else shown.
 
-#include "mainwindow/dialogs.h"
 #include "mainwindow/form1.h"
-#include "mainwindow/settingsstore.h"
+#include "mainwindow/services/qtdialogs.h"
+#include "mainwindow/services/settingsstore.h"
 #include "preview/form2.h"
 
 #include <QApplication>

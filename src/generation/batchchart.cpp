@@ -1,12 +1,12 @@
 #include "batchchart.h"
 
+#include "base/numeric.h"
 #include "chartlayout.h"
 #include "generationrun.h"
-#include "mainwindow/dialogs.h"
-#include "mainwindow/errorreport.h"
-#include "mainwindow/numeric.h"
+#include "mainwindow/services/dialogs.h"
+#include "mainwindow/services/errorreport.h"
 #include "spreadsheet/engine/rangepicture.h"
-#include "spreadsheet/engine/xlsfile.h"
+#include "spreadsheet/engine/xls/xlsfile.h"
 
 #include <QFileInfo>
 #include <QPageSize>

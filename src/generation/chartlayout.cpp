@@ -1,7 +1,7 @@
 #include "chartlayout.h"
 
+#include "base/numeric.h"
 #include "generationrun.h"
-#include "mainwindow/numeric.h"
 
 #include <cmath>
 #include <limits>

@@ -4,7 +4,7 @@
 // oldest at the left in column B, each box centred between its two ancestors and joined to
 // its neighbours by a line along the column's right edge. Steps 116-196 of the run.
 
-#include "mainwindow/errorreport.h"
+#include "mainwindow/services/errorreport.h"
 #include "spreadsheet/automation.h"
 
 #include <QString>

@@ -1,8 +1,9 @@
 #include "generationrun.h"
 
 #include "chartlayout.h"
-#include "mainwindow/appearance.h"
-#include "mainwindow/errorreport.h"
+#include "mainwindow/services/appfiles.h"
+#include "mainwindow/services/errorreport.h"
+#include "mainwindow/services/pointer.h"
 #include "previewhandoff.h"
 #include "spreadsheet/excel1.h"
 #include "spreadsheet/snapshot.h"

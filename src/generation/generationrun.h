@@ -4,8 +4,8 @@
 // spreadsheet engine, saves it as a temporary workbook, has its picture taken and hands both to
 // the preview window. It runs inside the click, on the user-interface thread.
 
-#include "mainwindow/dialogs.h"
-#include "mainwindow/numeric.h"
+#include "base/numeric.h"
+#include "mainwindow/services/dialogs.h"
 
 #include <QString>
 
@@ -13,11 +13,6 @@ namespace pq {
 
 class Guard;
 class PreviewHandOff;
-
-// Mouse pointer values of a window.
-inline constexpr int kPointerDefault = 0;
-inline constexpr int kPointerHourglass = 11;
-inline constexpr int kPointerCustom = 99;
 
 // The main window as the run sees it.
 class MainWindowPort {

@@ -1,8 +1,8 @@
 #include "form1.h"
 
-#include "dialogs.h"
-#include "errorreport.h"
-#include "settingsstore.h"
+#include "mainwindow/services/dialogs.h"
+#include "mainwindow/services/errorreport.h"
+#include "mainwindow/services/settingsstore.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -188,14 +188,11 @@ void Form1::Frame2_MouseMove() {
 }
 
 void Form1::pointOverBackground() {
-    // The hourglass of a run stays until the run takes it away.
-    if (mMousePointer != kPointerHourglass)
-        setMousePointer(kPointerDefault);
+    setMousePointer(pointerAfterHover(mMousePointer, kPointerDefault));
 }
 
 void Form1::PushButton_MouseMove() {
-    if (mMousePointer != kPointerHourglass)
-        setMousePointer(kPointerCustom);
+    setMousePointer(pointerAfterHover(mMousePointer, kPointerCustom));
 }
 
 void Form1::Form_Unload() {

@@ -4,9 +4,10 @@
 // number of generations, remembered in the settings store), "Start Creating Template", Help
 // and the sample data. Closing it ends the program.
 
-#include "appearance.h"
 #include "generation/generationrun.h"
-#include "pushbutton.h"
+#include "mainwindow/services/appearance.h"
+#include "mainwindow/services/pointer.h"
+#include "mainwindow/services/pushbutton.h"
 #include "website.h"
 
 #include <QCursor>

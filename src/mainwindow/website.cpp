@@ -1,7 +1,7 @@
 #include "website.h"
 
-#include "failure.h"
-#include "numeric.h"
+#include "base/failure.h"
+#include "base/numeric.h"
 
 #include <QDesktopServices>
 #include <QTime>

@@ -1,6 +1,6 @@
 #include "filecopy.h"
 
-#include "mainwindow/failure.h"
+#include "base/failure.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,11 +1,12 @@
 #include "form2.h"
 
+#include "base/failure.h"
 #include "filecopy.h"
 #include "generation/generationrun.h"
-#include "mainwindow/appearance.h"
-#include "mainwindow/errorreport.h"
-#include "mainwindow/failure.h"
-#include "mainwindow/pushbutton.h"
+#include "mainwindow/services/appearance.h"
+#include "mainwindow/services/errorreport.h"
+#include "mainwindow/services/pointer.h"
+#include "mainwindow/services/pushbutton.h"
 #include "previewmath.h"
 #include "spreadsheet/excel1.h"
 
@@ -505,9 +506,7 @@ void Form2::setMousePointer(int pointer) {
 }
 
 void Form2::showPointerUnlessBusy(int pointer) {
-    // The hourglass belongs to whoever set it; hovering must not hide a run in progress.
-    if (mMousePointer != kPointerHourglass)
-        setMousePointer(pointer);
+    setMousePointer(pointerAfterHover(mMousePointer, pointer));
 }
 
 void Form2::Form_MouseMove() {

@@ -4,9 +4,9 @@
 // from 0.25 to 4.0, moves it with the scroll bars or by dragging, and offers the ways out:
 // saving the temporary workbook under a chosen name, going back to the main window, closing.
 
+#include "base/numeric.h"
 #include "generation/previewhandoff.h"
-#include "mainwindow/dialogs.h"
-#include "mainwindow/numeric.h"
+#include "mainwindow/services/dialogs.h"
 #include "picturebox.h"
 #include "previewmath.h"
 

@@ -3,7 +3,7 @@
 // The arithmetic of the preview window, free of widgets: zoom factors and the drawing ceiling,
 // fitting a scroll bar to a picture, drag limits and the drop percentages.
 
-#include "mainwindow/numeric.h"
+#include "base/numeric.h"
 
 #include <QSize>
 #include <cstdint>

@@ -8,7 +8,7 @@
 // The embedded engine implements the interface (CreateObject("Excel.Application")); tests can
 // install a factory that returns a fake application.
 
-#include "mainwindow/failure.h"
+#include "base/failure.h"
 
 #include <QString>
 #include <QVariant>

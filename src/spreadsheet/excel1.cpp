@@ -1,6 +1,6 @@
 #include "excel1.h"
 
-#include "mainwindow/numeric.h"
+#include "base/numeric.h"
 
 #include <QCoreApplication>
 #include <QFile>

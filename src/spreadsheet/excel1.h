@@ -4,7 +4,7 @@
 // workbook in a new instance, choose the save format; and the quiet file deletion.
 
 #include "automation.h"
-#include "mainwindow/dialogs.h"
+#include "mainwindow/services/dialogs.h"
 
 #include <QString>
 

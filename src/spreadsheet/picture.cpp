@@ -1,6 +1,6 @@
 #include "picture.h"
 
-#include "mainwindow/failure.h"
+#include "base/failure.h"
 
 #include <QBuffer>
 #include <QFile>

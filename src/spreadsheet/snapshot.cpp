@@ -1,6 +1,6 @@
 #include "snapshot.h"
 
-#include "mainwindow/errorreport.h"
+#include "mainwindow/services/errorreport.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

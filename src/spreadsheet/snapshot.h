@@ -3,7 +3,7 @@
 // The picture of a workbook's used range: copied to the clipboard, read back and saved.
 
 #include "automation.h"
-#include "mainwindow/dialogs.h"
+#include "mainwindow/services/dialogs.h"
 #include "picture.h"
 
 #include <QString>

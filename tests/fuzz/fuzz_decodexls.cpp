@@ -1,7 +1,7 @@
 // libFuzzer entry point: any byte string given to the workbook reader either decodes or throws
 // Failure; whatever decodes is written again, as the program would save it.
 
-#include "spreadsheet/engine/xlsfile.h"
+#include "spreadsheet/engine/xls/xlsfile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 #include "generation/batchchart.h"
-#include "spreadsheet/engine/xlsfile.h"
+#include "spreadsheet/engine/xls/xlsfile.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,8 +1,8 @@
 // The hand cursor loader, the skin stand-in and the application icon.
 
+#include "base/failure.h"
 #include "cursorfile.h"
-#include "mainwindow/appearance.h"
-#include "mainwindow/failure.h"
+#include "mainwindow/services/appearance.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The main window's keys and button hints: Enter in a box starts the run as the button does.
 
 #include "generation/previewhandoff.h"
-#include "mainwindow/appearance.h"
 #include "mainwindow/form1.h"
-#include "mainwindow/settingsstore.h"
+#include "mainwindow/services/appearance.h"
+#include "mainwindow/services/settingsstore.h"
 #include "support/fakewindow.h"
 #include "support/scripteddialogs.h"
 

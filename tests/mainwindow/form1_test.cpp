@@ -1,13 +1,13 @@
 // The main window: start-up, remembered inputs, focus, pointers, Help, sample data, the web
 // site draw, failures during start-up, closing, and the designed layout.
 
+#include "base/failure.h"
 #include "cursorfile.h"
 #include "generation/previewhandoff.h"
-#include "mainwindow/appearance.h"
-#include "mainwindow/errorreport.h"
-#include "mainwindow/failure.h"
 #include "mainwindow/form1.h"
-#include "mainwindow/settingsstore.h"
+#include "mainwindow/services/appearance.h"
+#include "mainwindow/services/errorreport.h"
+#include "mainwindow/services/settingsstore.h"
 #include "support/fakewindow.h"
 #include "support/scripteddialogs.h"
 

@@ -1,6 +1,6 @@
 // The ways out of the preview: saving the workbook, going back, closing.
 
-#include "mainwindow/errorreport.h"
+#include "mainwindow/services/errorreport.h"
 #include "preview/filecopy.h"
 #include "previewfixture.h"
 

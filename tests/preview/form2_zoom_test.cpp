@@ -1,8 +1,9 @@
 // The preview window: its make-up, the set-up at activation, zooming and the pointer rules.
 
 #include "generation/generationrun.h"
-#include "mainwindow/appearance.h"
-#include "mainwindow/pushbutton.h"
+#include "mainwindow/services/appearance.h"
+#include "mainwindow/services/pointer.h"
+#include "mainwindow/services/pushbutton.h"
 #include "previewfixture.h"
 
 #include <QApplication>

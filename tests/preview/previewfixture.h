@@ -3,7 +3,7 @@
 // Helpers for the preview tests: a Form2 on scripted dialogs, pictures of given sizes, the
 // hand-off of a run and synthetic mouse events.
 
-#include "mainwindow/pushbutton.h"
+#include "mainwindow/services/pushbutton.h"
 #include "preview/form2.h"
 #include "spreadsheet/picture.h"
 #include "support/scripteddialogs.h"

@@ -1,7 +1,7 @@
-#include "mainwindow/appearance.h"
-#include "mainwindow/dialogs.h"
-#include "mainwindow/failure.h"
-#include "mainwindow/settingsstore.h"
+#include "base/failure.h"
+#include "mainwindow/services/appearance.h"
+#include "mainwindow/services/dialogs.h"
+#include "mainwindow/services/settingsstore.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "mainwindow/errorreport.h"
-#include "mainwindow/failure.h"
+#include "base/failure.h"
+#include "mainwindow/services/errorreport.h"
 #include "support/scripteddialogs.h"
 
 #include <gtest/gtest.h>

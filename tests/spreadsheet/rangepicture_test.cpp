@@ -1,4 +1,4 @@
-#include "mainwindow/failure.h"
+#include "base/failure.h"
 #include "spreadsheet/engine/rangedisplaylist.h"
 #include "spreadsheet/engine/rangepicture.h"
 #include "support/samplechart.h"

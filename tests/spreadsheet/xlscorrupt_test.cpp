@@ -1,9 +1,9 @@
 // Damaged and hostile files: each one throws Failure with a description naming the problem;
 // none crashes, hangs or throws anything else.
 
-#include "spreadsheet/engine/biffrecords.h"
-#include "spreadsheet/engine/compoundfile.h"
-#include "spreadsheet/engine/xlsfile.h"
+#include "spreadsheet/engine/xls/biffrecords.h"
+#include "spreadsheet/engine/xls/compoundfile.h"
+#include "spreadsheet/engine/xls/xlsfile.h"
 #include "support/samplechart.h"
 
 #include <QtEndian>

@@ -1,7 +1,7 @@
 // Byte-exact checks of single BIFF8 records and of the SST's CONTINUE splitting.
 
-#include "spreadsheet/engine/biffrecords.h"
-#include "spreadsheet/engine/biffstyles.h"
+#include "spreadsheet/engine/xls/biffrecords.h"
+#include "spreadsheet/engine/xls/biffstyles.h"
 
 #include <gtest/gtest.h>
 

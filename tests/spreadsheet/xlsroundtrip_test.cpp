@@ -2,9 +2,9 @@
 // workbook has the record structure other applications rely on, and LibreOffice's re-save of
 // it reads back the same.
 
-#include "spreadsheet/engine/biffrecords.h"
-#include "spreadsheet/engine/biffwriter.h"
-#include "spreadsheet/engine/xlsfile.h"
+#include "spreadsheet/engine/xls/biffrecords.h"
+#include "spreadsheet/engine/xls/biffwriter.h"
+#include "spreadsheet/engine/xls/xlsfile.h"
 #include "support/samplechart.h"
 
 #include <QDir>

@@ -4,7 +4,7 @@
 // sheet font, title rows, column widths, boxes and connectors of a chart of the given number
 // of generation columns.
 
-#include "spreadsheet/engine/sheetmodel.h"
+#include "spreadsheet/engine/xls/sheetmodel.h"
 
 namespace pq::test {
 

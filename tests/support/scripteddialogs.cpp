@@ -1,7 +1,7 @@
 #include "scripteddialogs.h"
 
-#include "mainwindow/appearance.h"
-#include "mainwindow/errorreport.h"
+#include "mainwindow/services/appearance.h"
+#include "mainwindow/services/errorreport.h"
 
 namespace pq::test {
 

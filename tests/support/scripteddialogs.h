@@ -3,7 +3,7 @@
 // A dialog service for tests: records every message box and save dialog, and answers from a
 // script (default: OK / Yes / cancel).
 
-#include "mainwindow/dialogs.h"
+#include "mainwindow/services/dialogs.h"
 
 #include <QString>
 #include <QStringList>

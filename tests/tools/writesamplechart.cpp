@@ -1,7 +1,7 @@
 // Writes the sample family-tree chart workbook to the path given, for checks by independent
 // readers: writesamplechart FILE [COLUMNS]
 
-#include "spreadsheet/engine/xlsfile.h"
+#include "spreadsheet/engine/xls/xlsfile.h"
 #include "support/samplechart.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "engineapp.h"
 
 #include "rangepicture.h"
-#include "sheetmodel.h"
-#include "xlsfile.h"
+#include "spreadsheet/engine/xls/sheetmodel.h"
+#include "spreadsheet/engine/xls/xlsfile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "rangedisplaylist.h"
 
-#include "mainwindow/failure.h"
+#include "base/failure.h"
 
 #include <QFont>
 #include <QFontMetricsF>

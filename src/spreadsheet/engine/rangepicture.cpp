@@ -1,6 +1,6 @@
 #include "rangepicture.h"
 
-#include "mainwindow/failure.h"
+#include "base/failure.h"
 #include "rangedisplaylist.h"
 
 #include <QClipboard>

@@ -4,7 +4,7 @@
 // standard font's character width, row heights, light-grey gridlines, fills, borders over the
 // gridlines, merged cells and text in its font and colour.
 
-#include "sheetmodel.h"
+#include "spreadsheet/engine/xls/sheetmodel.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -2,11 +2,9 @@
 
 // Every message box and the save dialog go through a DialogService, so that tests can script
 // the answers. The texts handed over are the program's own, exactly; the Qt implementation lays
-// them out (line breaks at CR LF and at a lone CR).
+// them out (line breaks at CR LF and at a lone CR); the Qt implementation is in qtdialogs.h.
 
 #include <QString>
-
-class QWidget;
 
 namespace pq {
 
@@ -46,15 +44,5 @@ QString displayText(const QString& text);
 // Turns a common-dialog filter ("Excel Files (*.xls)|*.xls|") into a Qt name filter
 // ("Excel Files (*.xls)"); entries are joined with ";;".
 QString qtNameFilter(const QString& filter);
-
-class QtDialogService final : public DialogService {
-public:
-    explicit QtDialogService(QWidget* parentResolver = nullptr) : mParent(parentResolver) {}
-    MsgResult message(const MessageRequest& request) override;
-    QString saveFileName(const SaveDialogRequest& request) override;
-
-private:
-    QWidget* mParent;
-};
 
 } // namespace pq

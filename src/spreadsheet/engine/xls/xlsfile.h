@@ -2,7 +2,7 @@
 
 // The 97-2003 workbook file: BIFF8 records in an OLE2 compound file's "Workbook" stream.
 
-#include "mainwindow/failure.h"
+#include "base/failure.h"
 #include "sheetmodel.h"
 
 #include <QByteArray>

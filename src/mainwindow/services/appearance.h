@@ -1,7 +1,9 @@
 #pragma once
 
-// Services the windows share for their look and for testing files: the application folder,
-// FileExists, the application title, the skin stand-in, the hand cursor and the icon.
+// Services the windows share for their look: fonts, colours, the skin stand-in, the hand cursor
+// and the icon.
+
+#include "appfiles.h"
 
 #include <QCursor>
 #include <QFont>
@@ -14,27 +16,6 @@
 class QWidget;
 
 namespace pq {
-
-inline const QString kProductTitle = QStringLiteral("Pedigrafa Quorvell Sheet Builder Kit Plus");
-
-// The folder that holds the program file (not the working folder), without a trailing
-// separator. Tests may point it elsewhere.
-QString AppFolder();
-void setAppFolderForTesting(const QString& folder);
-
-// Joins the application folder and a side file's relative name with the platform separator.
-QString appFilePath(const QString& relative);
-
-// True when the path names an existing, reachable file; a folder, "" and every failure
-// answer false. Never throws.
-bool FileExists(const QString& path) noexcept;
-
-// The process-wide application title that caption-less message boxes carry.
-QString AppTitle();
-// Sets the application title from a product title: drops the last word at least once, then
-// further words while the rest is longer than 40 characters.
-void SetAppTitle(const QString& productTitle = kProductTitle);
-QString appTitleFor(const QString& productTitle);
 
 // The windows' font (Arial 9 pt bold) and their push buttons' (Arial 11.25 pt bold). Qt fonts
 // are Unicode, so the designer's character set 204 needs no counterpart.

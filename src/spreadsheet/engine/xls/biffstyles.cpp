@@ -1,6 +1,6 @@
 #include "biffstyles.h"
 
-#include "mainwindow/failure.h"
+#include "base/failure.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "biffwriter.h"
 
+#include "base/failure.h"
 #include "biffrecords.h"
 #include "biffstyles.h"
-#include "mainwindow/failure.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,4 +1,4 @@
-#include "mainwindow/numeric.h"
+#include "base/numeric.h"
 
 #include <gtest/gtest.h>
 #include <limits>

@@ -1,6 +1,6 @@
 #include "errorreport.h"
 
-#include "failure.h"
+#include "base/failure.h"
 
 namespace pq {
 

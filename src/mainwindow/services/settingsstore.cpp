@@ -1,6 +1,6 @@
 #include "settingsstore.h"
 
-#include "failure.h"
+#include "base/failure.h"
 
 #include <QSettings>
 

@@ -1,7 +1,7 @@
 #include "compoundfile.h"
 
+#include "base/failure.h"
 #include "biffrecords.h"
-#include "mainwindow/failure.h"
 
 #include <QtEndian>
 #include <algorithm>

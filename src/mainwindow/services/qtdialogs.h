@@ -1,0 +1,21 @@
+#pragma once
+
+// The dialog service of the windows: Qt's modal message boxes and save dialog.
+
+#include "dialogs.h"
+
+class QWidget;
+
+namespace pq {
+
+class QtDialogService final : public DialogService {
+public:
+    explicit QtDialogService(QWidget* parentResolver = nullptr) : mParent(parentResolver) {}
+    MsgResult message(const MessageRequest& request) override;
+    QString saveFileName(const SaveDialogRequest& request) override;
+
+private:
+    QWidget* mParent;
+};
+
+} // namespace pq
