@@ -80,13 +80,12 @@ TEST(XlsRoundTrip, EveryModelPropertySurvives) {
         SCOPED_TRACE(want.name().toStdString());
         EXPECT_EQ(got.name(), want.name());
         EXPECT_EQ(got.cellCount(), want.cellCount());
-        for (const auto& [position, cell] : want.sortedCells()) {
-            const auto [row, column] = position;
+        want.forEachCell([&](int row, int column, const Cell& cell) {
             const Cell* read = got.cell(row, column);
             ASSERT_NE(read, nullptr) << row << "," << column;
-            EXPECT_EQ(read->value, cell->value) << row << "," << column;
-            EXPECT_EQ(formatOf(*decoded, read), formatOf(original, cell)) << row << "," << column;
-        }
+            EXPECT_EQ(read->value, cell.value) << row << "," << column;
+            EXPECT_EQ(formatOf(*decoded, read), formatOf(original, &cell)) << row << "," << column;
+        });
         for (int column = 1; column <= kMaxColumns; ++column) {
             EXPECT_EQ(decoded->formats().at(got.defaultFormatAt(column)),
                       original.formats().at(want.defaultFormatAt(column)))
@@ -120,8 +119,10 @@ TEST(XlsRoundTrip, InvalidWorkbooksAreRefused) {
     duplicate.addSheet(QStringLiteral("same"));
     EXPECT_THROW(encodeXls(duplicate), Failure);
     WorkbookModel outside;
-    outside.addSheet(QStringLiteral("S")).setValue(kMaxRows + 1, 1, QStringLiteral("x"));
-    EXPECT_THROW(encodeXls(outside), Failure);
+    SheetModel& sheet = outside.addSheet(QStringLiteral("S"));
+    EXPECT_THROW(sheet.setValue(kMaxRows + 1, 1, QStringLiteral("x")), Failure);
+    EXPECT_THROW(sheet.touchCell(1, kMaxColumns + 1), Failure);
+    EXPECT_EQ(sheet.cellCount(), 0u);
 }
 
 TEST(XlsRoundTrip, WriteXlsReplacesTheFileAndReportsAccessErrors) {

@@ -46,10 +46,17 @@ void requireAlive(const std::shared_ptr<AppState>& app) {
         throw Failure(kDisconnected);
 }
 
+// An instance that ends closes its workbooks, so an open workbook has a live instance: the
+// check made on every call of the object model is one flag.
 void requireOpen(const std::shared_ptr<BookState>& book) {
     if (!book || !book->open)
         throw Failure(kDisconnected);
-    requireAlive(book->app.lock());
+}
+
+void closeBooks(AppState& app) {
+    for (auto& book : app.books)
+        book->open = false;
+    app.books.clear();
 }
 
 // Where a range lives: one sheet of one open workbook.
@@ -443,6 +450,7 @@ public:
         if (mState->alive)
             --gLiveInstances;
         mState->alive = false;
+        closeBooks(*mState);
     }
     QString defaultValue() const override { return QStringLiteral("Microsoft Excel"); }
     bool visible() const override {
@@ -473,9 +481,7 @@ public:
     }
     void quit() override {
         requireAlive(mState);
-        for (auto& book : mState->books)
-            book->open = false;
-        mState->books.clear();
+        closeBooks(*mState);
         mState->alive = false;
         --gLiveInstances;
     }

@@ -43,7 +43,7 @@ struct PlacedCell {
 };
 
 // The geometry and, on request, the range's cells in row-major order, from one pass over the
-// sheet's cells.
+// range's rows.
 struct RangeScan {
     RangeGeometry geometry;
     std::vector<PlacedCell> cells;
@@ -76,20 +76,20 @@ RangeScan scanRange(const SheetModel& sheet, const CellRect& range, bool collect
     const int rows = range.bottom - range.top + 1;
     std::vector<double> points(rows, needed(sheet.sheetFormat()));
     RangeScan scan;
-    sheet.forEachCell([&](int row, int column, const Cell& cell) {
-        if (row < range.top || row > range.bottom)
-            return;
-        if (collectCells && column >= range.left && column <= range.right)
-            scan.cells.push_back({row, column, &cell});
+    for (int row = range.top; row <= std::min(range.bottom, sheet.rowCount()); ++row) {
         double& rowPoints = points[row - range.top];
-        const double cellPoints = needed(cell.format);
-        if (cellPoints <= rowPoints)
-            return;
-        // A merged area's font counts for its top row only.
-        if (const CellRect* m = sheet.mergeAt(row, column); m && m->top != row)
-            return;
-        rowPoints = cellPoints;
-    });
+        for (const ColumnCell& c : sheet.cellsInRow(row)) {
+            if (collectCells && c.column >= range.left && c.column <= range.right)
+                scan.cells.push_back({row, c.column, &c.cell});
+            const double cellPoints = needed(c.cell.format);
+            if (cellPoints <= rowPoints)
+                continue;
+            // A merged area's font counts for its top row only.
+            if (const CellRect* m = sheet.mergeAt(row, c.column); m && m->top != row)
+                continue;
+            rowPoints = cellPoints;
+        }
+    }
     const auto& explicitHeights = sheet.rowHeights();
     for (auto it = explicitHeights.lower_bound(range.top);
          it != explicitHeights.end() && it->first <= range.bottom; ++it)
@@ -102,9 +102,6 @@ RangeScan scanRange(const SheetModel& sheet, const CellRect& range, bool collect
         widths.push_back(columnPixels(sheet.columnWidth(c)));
     scan.geometry.columnLefts = edgesFrom(widths);
     scan.geometry.rowTops = edgesFrom(heights);
-    std::sort(scan.cells.begin(), scan.cells.end(), [](const PlacedCell& a, const PlacedCell& b) {
-        return a.row != b.row ? a.row < b.row : a.column < b.column;
-    });
     return scan;
 }
 

@@ -377,6 +377,9 @@ private:
         case kColInfo:
             readColumnInfo(f);
             break;
+        case kDimensions:
+            readDimensions(f);
+            break;
         case kRow:
             readRow(f);
             break;
@@ -506,9 +509,17 @@ private:
         }
     }
 
+    // The used rows, to reserve room for them; a wrong figure costs time, never cells.
+    void readDimensions(Fields& f) {
+        f.skip(4);
+        mSheet.reserveRows(static_cast<int>(std::min<std::uint32_t>(f.u32(), kMaxRows)));
+    }
+
     void readRow(Fields& f) {
         const int row = f.u16();
-        f.skip(4);
+        const int colFirst = f.u16();
+        const int colLimit = f.u16();
+        mSheet.reserveRow(row + 1, colLimit - colFirst);
         const std::uint16_t height = f.u16() & 0x7FFF;
         f.skip(4);
         const std::uint32_t flags = f.u32();

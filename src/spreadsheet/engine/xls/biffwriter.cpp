@@ -13,14 +13,12 @@ namespace pq::engine::biff {
 
 namespace {
 
-using SortedCells = std::vector<std::pair<std::pair<int, int>, const Cell*>>;
-
 constexpr int kRowsPerBlock = 32;
 
 // One ROW record and the cells that follow it (0-based row).
 struct RowSpan {
     std::uint16_t row = 0;
-    std::size_t begin = 0, end = 0; // cells [begin, end) of the sorted cells
+    std::span<const ColumnCell> cells; // in column order
     std::uint16_t colFirst = 0, colLimit = 0;
     std::uint16_t heightTwips = 0; // 0: default
 };
@@ -38,16 +36,6 @@ void checkSheetName(const QString& name, QSet<QString>& seen) {
     seen.insert(key);
 }
 
-void checkCellBounds(const SortedCells& cells) {
-    for (const auto& [position, cell] : cells) {
-        const auto [row, column] = position;
-        if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
-            throw Failure(QStringLiteral("Cell at row %1, column %2 lies outside a 97-2003 sheet")
-                              .arg(row)
-                              .arg(column));
-    }
-}
-
 class WorkbookWriter {
 public:
     explicit WorkbookWriter(const WorkbookModel& workbook)
@@ -56,7 +44,7 @@ public:
     QByteArray write() {
         planSheets();
         std::vector<qsizetype> offsetSlots = writeGlobals();
-        for (std::size_t i = 0; i < mSheets.size(); ++i) {
+        for (std::size_t i = 0; i < mWorkbook.sheets().size(); ++i) {
             patchU32(mOut, offsetSlots[i], static_cast<std::uint32_t>(mOut.size()));
             writeSheet(i);
         }
@@ -70,24 +58,21 @@ private:
         QSet<QString> names;
         for (const auto& sheet : mWorkbook.sheets()) {
             checkSheetName(sheet->name(), names);
-            SortedCells cells = sheet->sortedCells();
-            checkCellBounds(cells);
-            for (const auto& [position, cell] : cells) {
-                mStyles.xfOf(cell->format);
-                if (!cell->value.isEmpty()) {
+            sheet->forEachCell([&](int, int, const Cell& cell) {
+                mStyles.xfOf(cell.format);
+                if (!cell.value.isEmpty()) {
                     ++mStringReferences;
-                    if (!mStringIndex.contains(cell->value)) {
-                        mStringIndex.insert(cell->value,
+                    if (!mStringIndex.contains(cell.value)) {
+                        mStringIndex.insert(cell.value,
                                             static_cast<std::uint32_t>(mStrings.size()));
-                        mStrings.push_back(cell->value);
+                        mStrings.push_back(cell.value);
                     }
                 }
-            }
+            });
             for (int column = 1; column <= kMaxColumns; ++column)
                 mStyles.xfOf(sheet->defaultFormatAt(column));
-            mSheets.push_back(std::move(cells));
         }
-        if (mSheets.empty())
+        if (mWorkbook.sheets().empty())
             throw Failure(QStringLiteral("A workbook needs at least one sheet"));
     }
 
@@ -108,13 +93,13 @@ private:
     }
 
     int activeIndex() const {
-        return std::clamp(mWorkbook.activeIndex(), 0, static_cast<int>(mSheets.size()) - 1);
+        return std::clamp(mWorkbook.activeIndex(), 0,
+                          static_cast<int>(mWorkbook.sheets().size()) - 1);
     }
 
     void writeSheet(std::size_t index) {
         const SheetModel& sheet = *mWorkbook.sheets()[index];
-        const SortedCells& cells = mSheets[index];
-        const std::vector<RowSpan> rows = rowSpans(sheet, cells);
+        const std::vector<RowSpan> rows = rowSpans(sheet);
         const int blocks = blockCount(rows);
 
         appendBof(mOut, kWorksheetType);
@@ -127,7 +112,7 @@ private:
         appendDefColWidth(mOut);
         writeColumnInfo(sheet);
         writeDimensions(sheet);
-        writeCellTable(rows, cells, dbCellSlots);
+        writeCellTable(rows, dbCellSlots);
         writeMerges(sheet);
         appendWindow2(mOut, static_cast<int>(index) == activeIndex());
         appendEof(mOut);
@@ -173,56 +158,51 @@ private:
                          static_cast<std::uint16_t>(used->right));
     }
 
-    // Rows with cells or an explicit height. A row whose largest font needs more than the
-    // default height gets that height, so large titles show uncut on opening.
-    std::vector<RowSpan> rowSpans(const SheetModel& sheet, const SortedCells& cells) {
+    // Rows with cells or an explicit height, in order. A row whose largest font needs more
+    // than the default height gets that height, so large titles show uncut on opening.
+    std::vector<RowSpan> rowSpans(const SheetModel& sheet) {
         std::vector<RowSpan> rows;
-        std::uint16_t largestFont = 0;
-        auto finishRow = [&] {
-            if (!rows.empty()) {
-                const std::uint16_t twips = rowTwipsForFont(largestFont);
-                rows.back().heightTwips = twips > kDefaultRowTwips ? twips : 0;
-            }
-            largestFont = 0;
+        const auto& explicitHeights = sheet.rowHeights();
+        auto height = explicitHeights.lower_bound(1);
+        auto addExplicitUpTo = [&](int last) {
+            for (; height != explicitHeights.end() && height->first <= last; ++height)
+                if (height->first <= kMaxRows)
+                    rows.push_back(explicitRow(height->first, height->second));
         };
-        for (std::size_t i = 0; i < cells.size(); ++i) {
-            const auto [row, column] = cells[i].first;
-            if (rows.empty() || rows.back().row != row - 1) {
-                finishRow();
-                rows.push_back({static_cast<std::uint16_t>(row - 1), i, i,
-                                static_cast<std::uint16_t>(column - 1), 0, 0});
+        for (int row = 1; row <= sheet.rowCount(); ++row) {
+            const std::span<const ColumnCell> cells = sheet.cellsInRow(row);
+            if (cells.empty())
+                continue;
+            addExplicitUpTo(row - 1);
+            RowSpan span{static_cast<std::uint16_t>(row - 1), cells,
+                         static_cast<std::uint16_t>(cells.front().column - 1),
+                         static_cast<std::uint16_t>(cells.back().column), 0};
+            if (height != explicitHeights.end() && height->first == row) {
+                span.heightTwips = explicitRow(row, height->second).heightTwips;
+                ++height;
+            } else {
+                span.heightTwips = heightForFonts(cells);
             }
-            rows.back().end = i + 1;
-            rows.back().colLimit = static_cast<std::uint16_t>(column);
-            largestFont = std::max(largestFont, mStyles.fontTwipsOf(cells[i].second->format));
+            rows.push_back(span);
         }
-        finishRow();
-        applyExplicitHeights(sheet, rows);
+        addExplicitUpTo(kMaxRows);
         return rows;
     }
 
-    static void applyExplicitHeights(const SheetModel& sheet, std::vector<RowSpan>& rows) {
-        bool inserted = false;
-        for (const auto& [row, points] : sheet.rowHeights()) {
-            if (row < 1 || row > kMaxRows)
-                continue;
-            const auto twips =
-                static_cast<std::uint16_t>(std::clamp(std::lround(points * 20.0), 2L, 8192L));
-            auto it = std::lower_bound(rows.begin(), rows.end(), row - 1,
-                                       [](const RowSpan& r, int value) { return r.row < value; });
-            if (it != rows.end() && it->row == row - 1) {
-                it->heightTwips = twips;
-            } else {
-                RowSpan empty;
-                empty.row = static_cast<std::uint16_t>(row - 1);
-                empty.heightTwips = twips;
-                rows.push_back(empty);
-                inserted = true;
-            }
-        }
-        if (inserted)
-            std::sort(rows.begin(), rows.end(),
-                      [](const RowSpan& a, const RowSpan& b) { return a.row < b.row; });
+    static RowSpan explicitRow(int row, double points) {
+        RowSpan span;
+        span.row = static_cast<std::uint16_t>(row - 1);
+        span.heightTwips =
+            static_cast<std::uint16_t>(std::clamp(std::lround(points * 20.0), 2L, 8192L));
+        return span;
+    }
+
+    std::uint16_t heightForFonts(std::span<const ColumnCell> cells) {
+        std::uint16_t largestFont = 0;
+        for (const ColumnCell& c : cells)
+            largestFont = std::max(largestFont, mStyles.fontTwipsOf(c.cell.format));
+        const std::uint16_t twips = rowTwipsForFont(largestFont);
+        return twips > kDefaultRowTwips ? twips : 0;
     }
 
     static int blockCount(const std::vector<RowSpan>& rows) {
@@ -235,8 +215,7 @@ private:
 
     // Blocks of up to 32 rows: their ROW records, their cells, then a DBCELL that lets
     // readers find each row's cells; the INDEX lists every DBCELL.
-    void writeCellTable(const std::vector<RowSpan>& rows, const SortedCells& cells,
-                        qsizetype dbCellSlots) {
+    void writeCellTable(const std::vector<RowSpan>& rows, qsizetype dbCellSlots) {
         std::size_t r = 0;
         int block = 0;
         std::vector<std::uint16_t> offsets;
@@ -254,7 +233,7 @@ private:
             for (std::size_t k = r; k < end; ++k) {
                 offsets.push_back(static_cast<std::uint16_t>(mOut.size() - previous));
                 previous = mOut.size();
-                writeCells(rows[k], cells);
+                writeCells(rows[k]);
             }
             const qsizetype dbCell = mOut.size();
             appendDbCell(mOut, static_cast<std::uint32_t>(dbCell - firstRow), offsets);
@@ -265,21 +244,22 @@ private:
     }
 
     // Texts as LABELSST; runs of adjacent formatted blanks as one MULBLANK.
-    void writeCells(const RowSpan& row, const SortedCells& cells) {
-        std::size_t i = row.begin;
-        while (i < row.end) {
-            const auto [position, cell] = cells[i];
-            const auto column = static_cast<std::uint16_t>(position.second - 1);
-            if (!cell->value.isEmpty()) {
-                appendLabelSst(mOut, row.row, column, mStyles.xfOf(cell->format),
-                               mStringIndex.value(cell->value));
+    void writeCells(const RowSpan& row) {
+        const auto cells = row.cells;
+        std::size_t i = 0;
+        while (i < cells.size()) {
+            const ColumnCell& first = cells[i];
+            const auto column = static_cast<std::uint16_t>(first.column - 1);
+            if (!first.cell.value.isEmpty()) {
+                appendLabelSst(mOut, row.row, column, mStyles.xfOf(first.cell.format),
+                               mStringIndex.value(first.cell.value));
                 ++i;
                 continue;
             }
             mBlankRun.clear();
-            while (i < row.end && cells[i].second->value.isEmpty() &&
-                   cells[i].first.second - 1 == column + static_cast<int>(mBlankRun.size())) {
-                mBlankRun.push_back(mStyles.xfOf(cells[i].second->format));
+            while (i < cells.size() && cells[i].cell.value.isEmpty() &&
+                   cells[i].column - 1 == column + static_cast<int>(mBlankRun.size())) {
+                mBlankRun.push_back(mStyles.xfOf(cells[i].cell.format));
                 ++i;
             }
             if (mBlankRun.size() == 1)
@@ -306,7 +286,6 @@ private:
 
     const WorkbookModel& mWorkbook;
     StyleTable mStyles;
-    std::vector<SortedCells> mSheets;
     QStringList mStrings;
     QHash<QString, std::uint32_t> mStringIndex;
     std::uint32_t mStringReferences = 0;

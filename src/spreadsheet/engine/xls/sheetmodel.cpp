@@ -1,5 +1,7 @@
 #include "sheetmodel.h"
 
+#include "base/failure.h"
+
 #include <QHash>
 #include <algorithm>
 
@@ -36,13 +38,38 @@ std::uint32_t SheetModel::defaultFormatAt(int column) const {
     return it != mColumnFormats.end() ? it->second : mSheetFormat;
 }
 
+namespace {
+
+bool insideSheet(int row, int column) {
+    return row >= 1 && row <= kMaxRows && column >= 1 && column <= kMaxColumns;
+}
+
+// The first cell of the row at or right of the column.
+template<class Row> auto seek(Row& row, int column) {
+    // Cells mostly arrive left to right: a look at the last cell settles most lookups.
+    if (row.empty() || row.back().column < column)
+        return row.end();
+    return std::lower_bound(row.begin(), row.end(), column,
+                            [](const ColumnCell& c, int value) { return c.column < value; });
+}
+
+} // namespace
+
 Cell& SheetModel::touchCell(int row, int column) {
-    auto [it, inserted] = mCells.try_emplace(key(row, column));
-    if (inserted) {
-        it->second.format = defaultFormatAt(column);
-        growUsedRange(row, column);
-    }
-    return it->second;
+    if (!insideSheet(row, column))
+        throw Failure(QStringLiteral("Cell at row %1, column %2 lies outside a 97-2003 sheet")
+                          .arg(row)
+                          .arg(column));
+    if (row > rowCount())
+        mRows.resize(row);
+    auto& cells = mRows[row - 1];
+    auto it = seek(cells, column);
+    if (it != cells.end() && it->column == column)
+        return it->cell;
+    it = cells.insert(it, ColumnCell{column, Cell{QString(), defaultFormatAt(column)}});
+    ++mCellCount;
+    growUsedRange(row, column);
+    return it->cell;
 }
 
 void SheetModel::setValue(int row, int column, const QString& value) {
@@ -55,8 +82,29 @@ void SheetModel::setValue(int row, int column, const QString& value) {
 }
 
 const Cell* SheetModel::cell(int row, int column) const {
-    auto it = mCells.find(key(row, column));
-    return it == mCells.end() ? nullptr : &it->second;
+    if (!insideSheet(row, column) || row > rowCount())
+        return nullptr;
+    const auto& cells = mRows[row - 1];
+    const auto it = seek(cells, column);
+    return it != cells.end() && it->column == column ? &it->cell : nullptr;
+}
+
+std::span<const ColumnCell> SheetModel::cellsInRow(int row) const {
+    if (row < 1 || row > rowCount())
+        return {};
+    return mRows[row - 1];
+}
+
+void SheetModel::reserveRows(int lastRow) {
+    mRows.reserve(static_cast<std::size_t>(std::clamp(lastRow, 0, kMaxRows)));
+}
+
+void SheetModel::reserveRow(int row, int cells) {
+    if (!insideSheet(row, 1))
+        return;
+    if (row > rowCount())
+        mRows.resize(row);
+    mRows[row - 1].reserve(static_cast<std::size_t>(std::clamp(cells, 0, kMaxColumns)));
 }
 
 const CellFormat& SheetModel::formatAt(int row, int column) const {
@@ -127,16 +175,6 @@ void SheetModel::growUsedRange(int row, int column) {
     mUsed->bottom = std::max(mUsed->bottom, row);
     mUsed->left = std::min(mUsed->left, column);
     mUsed->right = std::max(mUsed->right, column);
-}
-
-std::vector<std::pair<std::pair<int, int>, const Cell*>> SheetModel::sortedCells() const {
-    std::vector<std::pair<std::pair<int, int>, const Cell*>> out;
-    out.reserve(mCells.size());
-    for (const auto& [k, c] : mCells)
-        out.push_back({{static_cast<int>(k >> 16), static_cast<int>(k & 0xFFFF)}, &c});
-    std::sort(out.begin(), out.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    return out;
 }
 
 WorkbookModel::WorkbookModel() = default;

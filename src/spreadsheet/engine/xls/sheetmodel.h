@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -69,6 +70,12 @@ struct Cell {
     std::uint32_t format = FormatTable::kDefault;
 };
 
+// A cell with its column, as a row stores it.
+struct ColumnCell {
+    int column = 0;
+    Cell cell;
+};
+
 // A rectangle of 1-based rows and columns, both ends included.
 struct CellRect {
     int top = 1, left = 1, bottom = 1, right = 1;
@@ -121,16 +128,24 @@ public:
     // empty sheet. Kept up to date on every change, never rescanned.
     std::optional<CellRect> usedRange() const;
 
-    // Cells in row, then column order (for writers); built on demand.
-    std::vector<std::pair<std::pair<int, int>, const Cell*>> sortedCells() const;
-    std::size_t cellCount() const { return mCells.size(); }
+    // The stored cells of one row in column order; empty for a row without cells.
+    std::span<const ColumnCell> cellsInRow(int row) const;
+    // The last row that has room for cells: rows 1..rowCount() may hold cells.
+    int rowCount() const { return static_cast<int>(mRows.size()); }
+    std::size_t cellCount() const { return mCellCount; }
 
-    // Visits every cell as visit(row, column, cell), in no particular order; cheaper than
-    // sortedCells() for a single pass.
+    // Visits every cell as visit(row, column, cell), rows in order and each row's cells in
+    // column order.
     template<class Visit> void forEachCell(Visit&& visit) const {
-        for (const auto& [k, c] : mCells)
-            visit(static_cast<int>(k >> 16), static_cast<int>(k & 0xFFFF), c);
+        for (std::size_t r = 0; r < mRows.size(); ++r)
+            for (const ColumnCell& c : mRows[r])
+                visit(static_cast<int>(r) + 1, c.column, c.cell);
     }
+
+    // Room for the cells of an area (readers know it from the file), so that filling it
+    // moves nothing.
+    void reserveRows(int lastRow);
+    void reserveRow(int row, int cells);
 
     FormatTable& formats() { return mFormats; }
     const FormatTable& formats() const { return mFormats; }
@@ -138,17 +153,19 @@ public:
     // Whole-sheet format without touching cells (for readers that restore column formats).
     void setSheetFormatId(std::uint32_t id) { mSheetFormat = id; }
     void setColumnFormatId(int firstColumn, int lastColumn, std::uint32_t id);
+    // The cell, created with its column's format when missing. A position outside a
+    // 97-2003 sheet fails.
     Cell& touchCell(int row, int column);
 
 private:
-    static std::uint64_t key(int row, int column) {
-        return (static_cast<std::uint64_t>(row) << 16) | static_cast<std::uint32_t>(column);
-    }
     void growUsedRange(int row, int column);
 
     FormatTable& mFormats;
     QString mName;
-    std::unordered_map<std::uint64_t, Cell> mCells;
+    // Row r's cells at mRows[r - 1], each row in column order: the writer walks them as they
+    // are, and a lookup is a short search in one row.
+    std::vector<std::vector<ColumnCell>> mRows;
+    std::size_t mCellCount = 0;
     std::map<int, double> mColumnWidths;
     std::map<int, std::uint32_t> mColumnFormats;
     std::map<int, double> mRowHeights;
@@ -198,8 +215,9 @@ template<class Edit> void SheetModel::editSheetFormat(Edit&& edit) {
     mSheetFormat = mapped(mSheetFormat);
     for (auto& [column, id] : mColumnFormats)
         id = mapped(id);
-    for (auto& [k, c] : mCells)
-        c.format = mapped(c.format);
+    for (auto& row : mRows)
+        for (ColumnCell& c : row)
+            c.cell.format = mapped(c.cell.format);
 }
 
 template<class Edit> void SheetModel::editCellFormat(int row, int column, Edit&& edit) {
