@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPainter>
+#include <charconv>
 #include <cmath>
 #include <map>
 
@@ -78,15 +79,29 @@ QByteArray xmlEscaped(const QString& text) {
     return out;
 }
 
+// Whole numbers straight into the text: a tall chart's picture has some hundred thousand
+// path commands, and a temporary per number would cost more than the drawing itself.
+void appendInt(QByteArray& out, int v) {
+    char digits[12];
+    const auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    out.append(digits, end - digits);
+}
+
 // A 1-pixel line as a stroke through the pixel centres; butt caps end it on pixel edges.
 void appendLine(QByteArray& d, const PixelLine& l) {
-    const QByteArray at = QByteArray::number(l.at) + ".5";
     d += 'M';
     if (l.vertical) {
-        d += at + ' ' + QByteArray::number(l.from) + 'V' + QByteArray::number(l.to + 1);
+        appendInt(d, l.at);
+        d += ".5 ";
+        appendInt(d, l.from);
+        d += 'V';
     } else {
-        d += QByteArray::number(l.from) + ' ' + at + 'H' + QByteArray::number(l.to + 1);
+        appendInt(d, l.from);
+        d += ' ';
+        appendInt(d, l.at);
+        d += ".5H";
     }
+    appendInt(d, l.to + 1);
 }
 
 void appendLinePath(QByteArray& out, const std::vector<PixelLine>& lines, QRgb color) {
@@ -105,9 +120,17 @@ void appendFills(QByteArray& out, const std::vector<FillBox>& fills) {
     std::map<QRgb, QByteArray> byColor;
     for (const FillBox& f : fills) {
         QByteArray& d = byColor[f.color];
-        const QByteArray w = QByteArray::number(f.pixels.width());
-        d += 'M' + QByteArray::number(f.pixels.x()) + ' ' + QByteArray::number(f.pixels.y()) + 'h' +
-             w + 'v' + QByteArray::number(f.pixels.height()) + "h-" + w + 'z';
+        d += 'M';
+        appendInt(d, f.pixels.x());
+        d += ' ';
+        appendInt(d, f.pixels.y());
+        d += 'h';
+        appendInt(d, f.pixels.width());
+        d += 'v';
+        appendInt(d, f.pixels.height());
+        d += "h-";
+        appendInt(d, f.pixels.width());
+        d += 'z';
     }
     for (const auto& [color, d] : byColor) {
         out += "<path fill=\"";
