@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <QSvgRenderer>
+#include <optional>
 #include <vector>
 
 namespace pq {
@@ -26,7 +27,10 @@ class BandedSvgRenderer final : public QSvgRenderer {
 public:
     struct Band {
         QString id;
-        QRectF bounds; // picture pixels
+        QRectF extent; // picture pixels: where the band lies
+        // Picture pixels: the bounds of the band's drawing, which drawing the band alone maps
+        // onto the target; measured when the band is first drawn, as measuring strokes is slow.
+        mutable std::optional<QRectF> bounds;
     };
 
     explicit BandedSvgRenderer(const QByteArray& svg) : QSvgRenderer(svg) {
@@ -36,31 +40,45 @@ public:
 
     const std::vector<Band>& bands() const { return mBands; }
 
+    const QRectF& boundsOf(const Band& band) const {
+        if (!band.bounds)
+            band.bounds = toPixels(boundsOnElement(band.id));
+        return *band.bounds;
+    }
+
 private:
-    void findBands(const QByteArray& svg) {
-        // The bands' bounds are in the drawing's user units; the picture's pixels follow the
-        // view box.
+    // The bands' bounds are in the drawing's user units; the picture's pixels follow the view
+    // box.
+    QRectF toPixels(const QRectF& r) const {
         const QRectF box = viewBoxF();
         const QSizeF size = defaultSize();
         const double sx = box.width() > 0 ? size.width() / box.width() : 1.0;
         const double sy = box.height() > 0 ? size.height() / box.height() : 1.0;
-        for (const QString& id : bandIds(svg)) {
+        return QRectF((r.left() - box.left()) * sx, (r.top() - box.top()) * sy, r.width() * sx,
+                      r.height() * sy);
+    }
+
+    void findBands(const QByteArray& svg) {
+        for (const auto& [id, extent] : bandTags(svg)) {
             if (!elementExists(id))
                 continue;
-            const QRectF b = boundsOnElement(id);
+            Band band{id, toPixels(extent.value_or(QRectF())), std::nullopt};
+            // A band that does not state its extent is measured now.
+            if (!extent)
+                band.extent = boundsOf(band);
             // A band without an area cannot be placed by its bounds: draw the whole picture.
-            if (b.isEmpty()) {
+            if (band.extent.isEmpty()) {
                 mBands.clear();
                 return;
             }
-            mBands.push_back({id, QRectF((b.left() - box.left()) * sx, (b.top() - box.top()) * sy,
-                                         b.width() * sx, b.height() * sy)});
+            mBands.push_back(std::move(band));
         }
     }
 
-    // The quoted "rows-K" texts of the drawing, scanned as bytes: a tall chart's text is large.
-    static std::vector<QString> bandIds(const QByteArray& svg) {
-        std::vector<QString> ids;
+    // The quoted "rows-K" texts of the drawing with the extent their tag states (the writer's
+    // pq:extent="x y width height"), scanned as bytes: a tall chart's text is large.
+    static std::vector<std::pair<QString, std::optional<QRectF>>> bandTags(const QByteArray& svg) {
+        std::vector<std::pair<QString, std::optional<QRectF>>> tags;
         for (qsizetype at = svg.indexOf("rows-"); at >= 0; at = svg.indexOf("rows-", at + 5)) {
             if (at == 0 || (svg[at - 1] != '"' && svg[at - 1] != '\''))
                 continue;
@@ -68,9 +86,32 @@ private:
             while (end < svg.size() && svg[end] >= '0' && svg[end] <= '9')
                 ++end;
             if (end > at + 5 && end < svg.size() && svg[end] == svg[at - 1])
-                ids.push_back(QString::fromLatin1(svg.mid(at, end - at)));
+                tags.emplace_back(QString::fromLatin1(svg.mid(at, end - at)),
+                                  statedExtent(svg, end + 1));
         }
-        return ids;
+        return tags;
+    }
+
+    static std::optional<QRectF> statedExtent(const QByteArray& svg, qsizetype from) {
+        const qsizetype tagEnd = svg.indexOf('>', from);
+        const qsizetype at = svg.indexOf("pq:extent=\"", from);
+        if (tagEnd < 0 || at < 0 || at > tagEnd)
+            return std::nullopt;
+        const qsizetype start = at + 11;
+        const qsizetype close = svg.indexOf('"', start);
+        if (close < 0 || close > tagEnd)
+            return std::nullopt;
+        const QList<QByteArray> numbers = svg.mid(start, close - start).split(' ');
+        if (numbers.size() != 4)
+            return std::nullopt;
+        double v[4];
+        for (int i = 0; i < 4; ++i) {
+            bool ok = false;
+            v[i] = numbers[i].toDouble(&ok);
+            if (!ok)
+                return std::nullopt;
+        }
+        return QRectF(v[0], v[1], v[2], v[3]);
     }
 
     std::vector<Band> mBands;
@@ -148,15 +189,18 @@ void Picture::paint(QPainter& painter, const QRectF& target, const QRectF& sourc
                           target.top() + (r.top() - source.top()) * sy, r.width() * sx,
                           r.height() * sy);
         };
-        const auto& bands = static_cast<const BandedSvgRenderer&>(*mSvgRenderer).bands();
-        if (bands.empty()) {
+        const auto& renderer = static_cast<const BandedSvgRenderer&>(*mSvgRenderer);
+        if (renderer.bands().empty()) {
             mSvgRenderer->render(&painter, toTarget(QRectF(QPointF(0, 0), size())));
         } else {
-            // Strokes may reach a little beyond a band's bounds.
+            // Strokes may reach a little beyond a band's extent.
             const QRectF wanted = source.adjusted(-2, -2, 2, 2);
-            for (const auto& band : bands)
-                if (band.bounds.intersects(wanted))
-                    mSvgRenderer->render(&painter, band.id, toTarget(band.bounds));
+            for (const auto& band : renderer.bands()) {
+                if (!band.extent.intersects(wanted))
+                    continue;
+                if (const QRectF& bounds = renderer.boundsOf(band); !bounds.isEmpty())
+                    mSvgRenderer->render(&painter, band.id, toTarget(bounds));
+            }
         }
         painter.restore();
     } else if (!mImage.isNull()) {

@@ -10,20 +10,25 @@
 namespace pq {
 namespace {
 
-// Ten bands of 30 rows, each band a different grey with a black bottom line.
-QByteArray bandedSvg(const QString& viewBox = QString()) {
-    QString svg = QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' width='200' "
+// Ten bands of 30 rows, each band a different grey with a black bottom line; optionally each
+// band states its rows as its extent, as the range picture does.
+QByteArray bandedSvg(const QString& viewBox = QString(), bool statesExtents = false) {
+    QString svg = QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' "
+                                 "xmlns:pq='https://quillmere.example/ns/picture' width='200' "
                                  "height='300'%1>")
                       .arg(viewBox.isEmpty() ? QString() : " viewBox='" + viewBox + "'");
     for (int k = 0; k < 10; ++k) {
         const int grey = 20 + 20 * k;
-        svg += QStringLiteral("<g id='rows-%1'><rect x='10' y='%2' width='180' height='29' "
+        const QString extent =
+            statesExtents ? QStringLiteral(" pq:extent='0 %1 200 30'").arg(30 * k) : QString();
+        svg += QStringLiteral("<g id='rows-%1'%5><rect x='10' y='%2' width='180' height='29' "
                               "fill='rgb(%3,%3,%3)'/><line x1='10' y1='%4' x2='190' y2='%4' "
                               "stroke='black'/></g>")
                    .arg(k)
                    .arg(30 * k)
                    .arg(grey)
-                   .arg(30 * k + 29.5);
+                   .arg(30 * k + 29.5)
+                   .arg(extent);
     }
     return (svg + "</svg>").toUtf8();
 }
@@ -44,16 +49,19 @@ QImage reference(const QByteArray& svg, const QRectF& target, const QRectF& sour
 }
 
 TEST(PictureBands, PartOfTheBandsMatchesTheWholePicture) {
-    const QByteArray svg = bandedSvg();
-    const Picture banded = Picture::fromSvg(svg);
-    // Stretched 2x, the source cutting through bands 3 to 5.
-    const QRectF source(15, 95, 150, 70);
-    const QRectF target(20, 40, 300, 140);
-    const QImage got = paintPart(banded, target, source);
-    const QImage want = reference(svg, target, source);
-    EXPECT_EQ(got, want);
-    // And the part is really drawn, not left white.
-    EXPECT_EQ(got.pixelColor(100, 60), QColor(80, 80, 80)); // band 3
+    // Stated extents choose the bands; each is still drawn where its own drawing lies.
+    for (bool statesExtents : {false, true}) {
+        const QByteArray svg = bandedSvg(QString(), statesExtents);
+        const Picture banded = Picture::fromSvg(svg);
+        // Stretched 2x, the source cutting through bands 3 to 5.
+        const QRectF source(15, 95, 150, 70);
+        const QRectF target(20, 40, 300, 140);
+        const QImage got = paintPart(banded, target, source);
+        const QImage want = reference(svg, target, source);
+        EXPECT_EQ(got, want) << statesExtents;
+        // And the part is really drawn, not left white.
+        EXPECT_EQ(got.pixelColor(100, 60), QColor(80, 80, 80)); // band 3
+    }
 }
 
 TEST(PictureBands, ViewBoxScalesTheBandsWithThePicture) {

@@ -215,6 +215,28 @@ TEST_F(RangePictureTest, SvgGroupsRowsIntoBandsAViewerCanDrawAlone) {
     const QRectF second = renderer.boundsOnElement(QStringLiteral("rows-1"));
     EXPECT_NEAR(second.top(), g.rowTops[kRowsPerBand], 1.0);
     EXPECT_NEAR(second.bottom(), g.rowTops[2 * kRowsPerBand] + 1, 1.0);
+
+    // Each band states where it lies; strokes reach half a pixel beyond.
+    QXmlStreamReader xml(svg);
+    int stated = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QString extent =
+            xml.attributes()
+                .value(QString::fromLatin1(kPictureNamespace), QStringLiteral("extent"))
+                .toString();
+        if (extent.isEmpty())
+            continue;
+        const QStringList v = extent.split(' ');
+        ASSERT_EQ(v.size(), 4);
+        const QRectF box(v[0].toDouble(), v[1].toDouble(), v[2].toDouble(), v[3].toDouble());
+        const QString id = xml.attributes().value(QStringLiteral("id")).toString();
+        EXPECT_TRUE(box.adjusted(-0.5, -0.5, 0.5, 0.5).contains(renderer.boundsOnElement(id)))
+            << id.toStdString();
+        EXPECT_EQ(id, QStringLiteral("rows-%1").arg(stated++));
+    }
+    EXPECT_EQ(stated, bands);
 }
 
 TEST_F(RangePictureTest, ConnectorSegmentsAreJoinedWithinABand) {

@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <deque>
+#include <numeric>
 
 namespace pq::engine {
 
@@ -112,16 +113,29 @@ struct EdgeRun {
     int edge = 0;
     int from = 0;
     int to = 0;
-    bool operator<(const EdgeRun& o) const {
-        return edge != o.edge ? edge < o.edge : from < o.from;
-    }
 };
 
-// Sorts and joins runs that touch or overlap on the same edge.
-std::vector<EdgeRun> joined(std::vector<EdgeRun> runs) {
-    std::sort(runs.begin(), runs.end());
+// Orders runs by edge, then start, and joins those that touch or overlap on the same edge.
+// Cells come row by row, so along each edge the runs mostly arrive in order already: grouping
+// them by edge (a counting sort) leaves each group sorted or nearly so.
+std::vector<EdgeRun> joined(const std::vector<EdgeRun>& runs, int edges) {
+    std::vector<std::size_t> groupEnd(static_cast<std::size_t>(edges) + 1, 0);
+    for (const EdgeRun& r : runs)
+        ++groupEnd[static_cast<std::size_t>(r.edge) + 1];
+    std::partial_sum(groupEnd.begin(), groupEnd.end(), groupEnd.begin());
+    std::vector<EdgeRun> grouped(runs.size());
+    for (const EdgeRun& r : runs)
+        grouped[groupEnd[static_cast<std::size_t>(r.edge)]++] = r;
+    const auto byStart = [](const EdgeRun& a, const EdgeRun& b) { return a.from < b.from; };
+    for (std::size_t e = 0, begin = 0; e < static_cast<std::size_t>(edges); ++e) {
+        const auto first = grouped.begin() + static_cast<std::ptrdiff_t>(begin);
+        const auto last = grouped.begin() + static_cast<std::ptrdiff_t>(groupEnd[e]);
+        if (!std::is_sorted(first, last, byStart))
+            std::sort(first, last, byStart);
+        begin = groupEnd[e];
+    }
     std::vector<EdgeRun> out;
-    for (const EdgeRun& r : runs) {
+    for (const EdgeRun& r : grouped) {
         if (!out.empty() && out.back().edge == r.edge && r.from <= out.back().to + 1)
             out.back().to = std::max(out.back().to, r.to);
         else
@@ -455,20 +469,20 @@ private:
     }
 
     void emitBorders() {
-        for (const EdgeRun& r : joined(std::move(mVerticalBorders)))
+        for (const EdgeRun& r : joined(mVerticalBorders, mCols + 1))
             addVerticalLine(r, &RowBand::borders);
         // A horizontal border belongs to the band of the row below it, drawn after the fills
         // on both sides.
-        for (const EdgeRun& r : joined(std::move(mHorizontalBorders)))
+        for (const EdgeRun& r : joined(mHorizontalBorders, mRows + 1))
             bandOfRow(r.edge).borders.push_back(horizontalLine(r));
     }
 
     void emitGridlines() {
-        for (const EdgeRun& r : complement(joined(std::move(mBlockedVertical)), mCols + 1, mRows))
+        for (const EdgeRun& r : complement(joined(mBlockedVertical, mCols + 1), mCols + 1, mRows))
             addVerticalLine(r, &RowBand::gridlines);
         // A horizontal gridline belongs to the band of the row above it, drawn before the
         // fills on both sides.
-        for (const EdgeRun& r : complement(joined(std::move(mBlockedHorizontal)), mRows + 1, mCols))
+        for (const EdgeRun& r : complement(joined(mBlockedHorizontal, mRows + 1), mRows + 1, mCols))
             bandOfRow(r.edge - 1).gridlines.push_back(horizontalLine(r));
     }
 

@@ -151,21 +151,38 @@ void appendText(QByteArray& out, const TextRun& t) {
     out += "\">" + xmlEscaped(t.text) + "</text>\n";
 }
 
+// The pixels a band covers, its closing line included, as "x y width height": a viewer places
+// the band by it without measuring the band's drawing.
+void appendBandExtent(QByteArray& out, const RangeDisplayList& list, const RowBand& band) {
+    const std::vector<int>& tops = list.geometry.rowTops;
+    const int first = band.firstRow - list.bands.front().firstRow;
+    const int last = band.lastRow - list.bands.front().firstRow;
+    out += "0 ";
+    appendInt(out, tops[first]);
+    out += ' ';
+    appendInt(out, list.geometry.size().width());
+    out += ' ';
+    appendInt(out, tops[last + 1] - tops[first] + 1);
+}
+
 QByteArray svgOf(const RangeDisplayList& list) {
     const QSize size = list.geometry.size();
     const QByteArray w = QByteArray::number(size.width()), h = QByteArray::number(size.height());
     QByteArray out;
     out.reserve(1024 + 64 * static_cast<qsizetype>(list.geometry.rowTops.size()));
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.2\" baseProfile=\"tiny\" "
-           "xml:space=\"preserve\" width=\"" +
-           w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w + ' ' + h + "\">\n";
+           "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:pq=\"";
+    out += kPictureNamespace;
+    out += "\" version=\"1.2\" baseProfile=\"tiny\" xml:space=\"preserve\" width=\"" + w +
+           "\" height=\"" + h + "\" viewBox=\"0 0 " + w + ' ' + h + "\">\n";
     out += "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"";
     appendColor(out, kBackgroundColor);
     out += "\"/>\n";
     for (std::size_t i = 0; i < list.bands.size(); ++i) {
         const RowBand& band = list.bands[i];
-        out += "<g id=\"rows-" + QByteArray::number(i) + "\">\n";
+        out += "<g id=\"rows-" + QByteArray::number(i) + "\" pq:extent=\"";
+        appendBandExtent(out, list, band);
+        out += "\">\n";
         appendLinePath(out, band.gridlines, kGridlineColor);
         appendFills(out, band.fills);
         appendLinePath(out, band.borders, kBorderColor);

@@ -33,8 +33,10 @@ std::optional<QRgb> defaultPaletteColor(int colorIndex);
 RangeGeometry rangeGeometry(const SheetModel& sheet, const CellRect& range);
 
 // The picture as SVG. Rows are grouped in bands (<g id="rows-N">) so that a viewer can draw
-// only the bands it shows.
+// only the bands it shows; each band states the pixels it covers as "x y width height" in the
+// attribute extent of the namespace below.
 QByteArray renderRangeSvg(const SheetModel& sheet, const CellRect& range);
+inline constexpr char kPictureNamespace[] = "https://quillmere.example/ns/picture";
 
 // The picture as a bitmap, or a null image when it would be too large to be affordable.
 QImage renderRangeImage(const SheetModel& sheet, const CellRect& range);

@@ -138,7 +138,7 @@ public:
     // column order.
     template<class Visit> void forEachCell(Visit&& visit) const {
         for (std::size_t r = 0; r < mRows.size(); ++r)
-            for (const ColumnCell& c : mRows[r])
+            for (const ColumnCell& c : mRows[r].cells)
                 visit(static_cast<int>(r) + 1, c.column, c.cell);
     }
 
@@ -159,12 +159,19 @@ public:
 
 private:
     void growUsedRange(int row, int column);
+    void prefetchRowEnd(int row) const;
 
     FormatTable& mFormats;
     QString mName;
     // Row r's cells at mRows[r - 1], each row in column order: the writer walks them as they
-    // are, and a lookup is a short search in one row.
-    std::vector<std::vector<ColumnCell>> mRows;
+    // are, and a lookup is a short search in one row. The row's last column is kept beside
+    // its cells, so that adding a cell at a row's end, the common case, reads nothing of the
+    // row's cells: a pass down a column then never waits for memory.
+    struct Row {
+        std::vector<ColumnCell> cells;
+        int lastColumn = 0;
+    };
+    std::vector<Row> mRows;
     std::size_t mCellCount = 0;
     std::map<int, double> mColumnWidths;
     std::map<int, std::uint32_t> mColumnFormats;
@@ -216,7 +223,7 @@ template<class Edit> void SheetModel::editSheetFormat(Edit&& edit) {
     for (auto& [column, id] : mColumnFormats)
         id = mapped(id);
     for (auto& row : mRows)
-        for (ColumnCell& c : row)
+        for (ColumnCell& c : row.cells)
             c.cell.format = mapped(c.cell.format);
 }
 
