@@ -13,6 +13,30 @@ void printErrors(const QStringList& errors) {
         std::fprintf(stderr, "pedigrafa-cli: %s\n", qPrintable(e));
 }
 
+// The PDF's fit from its two options; a problem is returned as the message to show.
+QString readPdfOptions(const QCommandLineParser& parser, const QCommandLineOption& fit,
+                       const QCommandLineOption& pagesWide, pq::PdfOptions& options) {
+    if ((parser.isSet(fit) || parser.isSet(pagesWide)) && !parser.isSet(QStringLiteral("pdf")))
+        return QStringLiteral("--pdf-fit and --pdf-pages-wide need --pdf FILE");
+    const QString mode = parser.value(fit);
+    if (mode == QLatin1String("page"))
+        options.fit = pq::PdfFit::Page;
+    else if (mode == QLatin1String("width") || (mode.isEmpty() && parser.isSet(pagesWide)))
+        options.fit = pq::PdfFit::Width;
+    else if (!mode.isEmpty() && mode != QLatin1String("pages"))
+        return QStringLiteral("--pdf-fit must be pages, page or width, not \"%1\"").arg(mode);
+    if (parser.isSet(pagesWide)) {
+        bool ok = false;
+        options.pagesWide = parser.value(pagesWide).toInt(&ok);
+        if (!ok || options.pagesWide < 1 || options.pagesWide > pq::kMaxPosterPagesWide)
+            return QStringLiteral("--pdf-pages-wide must be a whole number from 1 to %1")
+                .arg(pq::kMaxPosterPagesWide);
+        if (options.fit != pq::PdfFit::Width)
+            return QStringLiteral("--pdf-pages-wide goes with --pdf-fit width");
+    }
+    return QString();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -41,9 +65,21 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption pdf(QStringLiteral("pdf"),
                                  QStringLiteral("Also write a print-ready PDF of the chart."),
                                  QStringLiteral("FILE"));
+    const QCommandLineOption pdfFit(
+        QStringLiteral("pdf-fit"),
+        QStringLiteral("How the PDF fits A4 paper: \"pages\" (the paper's width, continued "
+                       "pages; the default), \"page\" (the whole chart on one page) or "
+                       "\"width\" (a poster several pages wide)."),
+        QStringLiteral("MODE"));
+    const QCommandLineOption pdfPagesWide(
+        QStringLiteral("pdf-pages-wide"),
+        QStringLiteral("How many pages wide the poster is (1 to %1; default 2); implies "
+                       "--pdf-fit width.")
+            .arg(pq::kMaxPosterPagesWide),
+        QStringLiteral("N"));
     const QCommandLineOption force({QStringLiteral("f"), QStringLiteral("force")},
                                    QStringLiteral("Overwrite files that exist."));
-    parser.addOptions({picture, pdf, force});
+    parser.addOptions({picture, pdf, pdfFit, pdfPagesWide, force});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
@@ -52,7 +88,13 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     pq::BatchRequest request{
-        args[0], args[1], args[2], parser.value(picture), parser.value(pdf), parser.isSet(force)};
+        args[0], args[1], args[2], parser.value(picture), parser.value(pdf), parser.isSet(force),
+        {}};
+    if (const QString problem = readPdfOptions(parser, pdfFit, pdfPagesWide, request.pdf);
+        !problem.isEmpty()) {
+        printErrors({problem});
+        return 2;
+    }
     const pq::BatchResult result = pq::makeChartFiles(request);
     printErrors(result.errors);
     return result.exitCode;

@@ -2,6 +2,7 @@
 
 #include "base/numeric.h"
 #include "chartlayout.h"
+#include "chartpdf.h"
 #include "generationrun.h"
 #include "mainwindow/services/dialogs.h"
 #include "mainwindow/services/errorreport.h"
@@ -9,12 +10,7 @@
 #include "spreadsheet/engine/xls/xlsfile.h"
 
 #include <QFileInfo>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QSaveFile>
-#include <QSvgRenderer>
-#include <cmath>
 
 namespace pq {
 
@@ -59,38 +55,14 @@ void writePicture(const engine::SheetModel& sheet, const engine::CellRect& used,
     writeBytes(path, engine::renderRangeSvg(sheet, used));
 }
 
-// A print-ready PDF: the chart scaled to the page width, continued over as many pages as its
-// height needs.
-void writePdf(const engine::SheetModel& sheet, const engine::CellRect& used, const QString& path) {
-    QSvgRenderer renderer(engine::renderRangeSvg(sheet, used));
-    if (!renderer.isValid())
-        throw Failure(QStringLiteral("cannot draw the chart"));
+// A print-ready PDF, each page drawing only its part of the chart.
+void writePdf(const engine::SheetModel& sheet, const engine::CellRect& used, const QString& path,
+              const PdfOptions& options) {
+    const engine::RangePrintout chart(sheet, used);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw Failure(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-    {
-        QPdfWriter pdf(&file);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
-        pdf.setTitle(sheet.cell(2, 2) ? sheet.cell(2, 2)->value : QString());
-        pdf.setCreator(QStringLiteral("Pedigrafa Quorvell Sheet Builder Kit"));
-        QPainter painter(&pdf);
-        const QSizeF picture = renderer.defaultSize();
-        const QRectF page = painter.viewport();
-        const double scale = page.width() / picture.width();
-        const double pageHeightInPicture = page.height() / scale;
-        const int pages =
-            std::max(1, static_cast<int>(std::ceil(picture.height() / pageHeightInPicture)));
-        for (int i = 0; i < pages; ++i) {
-            if (i > 0)
-                pdf.newPage();
-            painter.save();
-            painter.setClipRect(page);
-            painter.translate(0, -i * page.height());
-            renderer.render(&painter, QRectF(0, 0, page.width(), picture.height() * scale));
-            painter.restore();
-        }
-    }
+    writeChartPdf(file, chart, sheet.cell(2, 2) ? sheet.cell(2, 2)->value : QString(), options);
     if (!file.commit())
         throw Failure(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
 }
@@ -147,7 +119,7 @@ BatchResult makeChartFiles(const BatchRequest& request) {
             if (!request.picturePath.isEmpty())
                 writePicture(sheet, *used, request.picturePath);
             if (!request.pdfPath.isEmpty())
-                writePdf(sheet, *used, request.pdfPath);
+                writePdf(sheet, *used, request.pdfPath, request.pdf);
         }
     } catch (const Failure& f) {
         return fail(1, f.description());

@@ -3,6 +3,8 @@
 // Charts made without the windows: the command-line tool's work. The same layout and engine as
 // the generation run; failures become errors instead of message boxes.
 
+#include "chartpdf.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +17,7 @@ struct BatchRequest {
     QString picturePath; // optional: .svg or .png
     QString pdfPath;     // optional
     bool force = false;  // overwrite existing files
+    PdfOptions pdf;      // how the PDF fits the paper
 };
 
 struct BatchResult {

@@ -41,4 +41,26 @@ boxes = [(r, c) for r in range(sheet.nrows) for c in range(sheet.ncols)
          if book.xf_list[sheet.cell_xf_index(r, c)].background.pattern_colour_index == 0x32]
 assert sorted(boxes) == [(4, 1), (5, 2), (6, 1), (7, 3), (8, 1), (9, 2), (10, 1)], boxes
 PY
+# PDFs: each page draws only its part, so a 12-generation chart stays small; the title is the
+# document's and the chart's text stays text.
+pdf_field() { pdfinfo "$1" | sed -n "s/^$2: *//p"; }
+"$cli" --pdf "$tmp/g12.pdf" "Grace Hopper" 12 "$tmp/g12.xls"
+[ "$(pdf_field "$tmp/g12.pdf" Pages)" -eq 37 ] || fail "12 generations: $(pdf_field "$tmp/g12.pdf" Pages) pages, want 37"
+size=$(stat -c %s "$tmp/g12.pdf")
+[ "$size" -lt 400000 ] || fail "12 generations: PDF of $size bytes"
+[ "$(pdf_field "$tmp/g12.pdf" Title)" = "Family Tree for Grace Hopper" ] || fail "PDF title"
+pdftotext -l 1 "$tmp/g12.pdf" - | grep -q "Family Tree for Grace Hopper" || fail "title is not text"
+
+"$cli" --pdf "$tmp/one.pdf" --pdf-fit page "Grace Hopper" 9 "$tmp/g9.xls"
+[ "$(pdf_field "$tmp/one.pdf" Pages)" -eq 1 ] || fail "--pdf-fit page gives more than one page"
+pdf_field "$tmp/one.pdf" "Page size" | grep -q "595 x 842" || fail "a tall chart on one page is upright"
+"$cli" --force --pdf "$tmp/one.pdf" --pdf-fit page "Grace Hopper" 4 "$tmp/g4.xls"
+pdf_field "$tmp/one.pdf" "Page size" | grep -q "842 x 595" || fail "a wide chart on one page is turned"
+"$cli" --pdf "$tmp/poster.pdf" --pdf-pages-wide 3 "Grace Hopper" 9 "$tmp/g9p.xls"
+[ $(( $(pdf_field "$tmp/poster.pdf" Pages) % 3 )) -eq 0 ] || fail "a poster 3 pages wide has whole rows of pages"
+set +e
+"$cli" --pdf "$tmp/bad.pdf" --pdf-fit poster "Ada" 3 "$tmp/bad.xls" 2>/dev/null; code=$?
+set -e
+[ "$code" -eq 2 ] && [ ! -e "$tmp/bad.xls" ] || fail "unknown --pdf-fit exit $code, want 2 and no files"
+
 echo "cli: all checks passed"

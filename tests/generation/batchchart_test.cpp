@@ -18,7 +18,8 @@ protected:
                 path("ada.xls"),
                 QString(),
                 QString(),
-                false};
+                false,
+                {}};
     }
     QTemporaryDir dir;
 };

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPainter>
+#include <QPainterPath>
 #include <charconv>
 #include <cmath>
 #include <map>
@@ -238,7 +239,88 @@ QImage imageOf(const RangeDisplayList& list) {
     return image;
 }
 
+// ---- print ----
+
+// The part of a line inside the source, as a stroke through the pixel centres.
+void addLine(QPainterPath& path, const PixelLine& l, const QRectF& source) {
+    const QRectF part = QRectF(lineRect(l)).intersected(source);
+    if (part.isEmpty())
+        return;
+    if (l.vertical) {
+        path.moveTo(l.at + 0.5, part.top());
+        path.lineTo(l.at + 0.5, part.bottom());
+    } else {
+        path.moveTo(part.left(), l.at + 0.5);
+        path.lineTo(part.right(), l.at + 0.5);
+    }
+}
+
+void strokeLines(QPainter& p, const std::vector<PixelLine>& lines, QRgb color,
+                 const QRectF& source) {
+    QPainterPath path;
+    for (const PixelLine& l : lines)
+        addLine(path, l, source);
+    if (!path.isEmpty())
+        p.strokePath(path, QPen(QColor::fromRgb(color), 1.0, Qt::SolidLine, Qt::FlatCap));
+}
+
+void fillBoxes(QPainter& p, const std::vector<FillBox>& fills, const QRectF& source) {
+    std::map<QRgb, QPainterPath> byColor;
+    for (const FillBox& f : fills)
+        if (const QRectF part = QRectF(f.pixels).intersected(source); !part.isEmpty())
+            byColor[f.color].addRect(part);
+    for (const auto& [color, path] : byColor)
+        p.fillPath(path, QColor::fromRgb(color));
+}
+
+void printTexts(QPainter& p, const std::vector<TextRun>& texts, const QRectF& source) {
+    for (const TextRun& t : texts) {
+        const QRectF clip = QRectF(t.clip).intersected(source);
+        if (clip.isEmpty())
+            continue;
+        const double scale = pixelsForPoints(t.pointSize) / kReferenceFontPixels;
+        p.save();
+        p.setClipRect(clip, Qt::IntersectClip);
+        p.translate(t.x, t.baseline);
+        p.scale(scale, scale);
+        p.setFont(referenceFont(t.family));
+        p.setPen(QColor::fromRgb(t.color));
+        p.drawText(QPointF(0, 0), t.text);
+        p.restore();
+    }
+}
+
+// Whether a band's rows meet the source, the closing line below them included.
+bool bandMeets(const RangeDisplayList& list, const RowBand& band, const QRectF& source) {
+    const std::vector<int>& tops = list.geometry.rowTops;
+    const int first = band.firstRow - list.bands.front().firstRow;
+    const int last = band.lastRow - list.bands.front().firstRow;
+    return tops[first] < source.bottom() && tops[last + 1] + 1 > source.top();
+}
+
 } // namespace
+
+RangePrintout::RangePrintout(const SheetModel& sheet, const CellRect& range)
+    : mList(std::make_unique<RangeDisplayList>(buildDisplayList(sheet, range))) {}
+
+RangePrintout::~RangePrintout() = default;
+
+const RangeGeometry& RangePrintout::geometry() const {
+    return mList->geometry;
+}
+
+void RangePrintout::paint(QPainter& painter, const QRectF& source) const {
+    // Bands in order, each in the bitmap's order, so that fills cover gridlines and borders
+    // cover fills across band boundaries too.
+    for (const RowBand& band : mList->bands) {
+        if (!bandMeets(*mList, band, source))
+            continue;
+        strokeLines(painter, band.gridlines, kGridlineColor, source);
+        fillBoxes(painter, band.fills, source);
+        strokeLines(painter, band.borders, kBorderColor, source);
+        printTexts(painter, band.texts, source);
+    }
+}
 
 QByteArray renderRangeSvg(const SheetModel& sheet, const CellRect& range) {
     return svgOf(buildDisplayList(sheet, range));

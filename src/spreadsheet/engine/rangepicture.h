@@ -8,10 +8,14 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRectF>
 #include <QRgb>
 #include <QSize>
+#include <memory>
 #include <optional>
 #include <vector>
+
+class QPainter;
 
 namespace pq::engine {
 
@@ -40,6 +44,24 @@ inline constexpr char kPictureNamespace[] = "https://quillmere.example/ns/pictur
 
 // The picture as a bitmap, or a null image when it would be too large to be affordable.
 QImage renderRangeImage(const SheetModel& sheet, const CellRect& range);
+
+struct RangeDisplayList;
+
+// The picture of a range for printing: any part of it (picture pixels) drawn with only what
+// falls in that part, the lines as strokes, the fills as areas and the text as text.
+class RangePrintout {
+public:
+    RangePrintout(const SheetModel& sheet, const CellRect& range);
+    ~RangePrintout();
+    const RangeGeometry& geometry() const;
+    QSize size() const { return geometry().size(); }
+    // Draws the part `source` where the painter puts picture pixels; the painter's clip is
+    // the caller's.
+    void paint(QPainter& painter, const QRectF& source) const;
+
+private:
+    std::unique_ptr<RangeDisplayList> mList;
+};
 
 // Makes the chart's fonts known to the application where the system's font configuration does
 // not list them (Debian keeps a metric-compatible Tahoma among wine's fonts). Idempotent.
