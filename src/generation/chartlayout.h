@@ -23,7 +23,7 @@ struct ChartInputs {
 };
 
 // Lays out the chart on `sheet`, one automation call per cell property, each under its label
-// in the caller's guarded procedure.
+// in the caller's guarded procedure, and sets the sheet up for printing.
 void LayOutChart(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartInputs& inputs);
 
 // How many generation columns a generations text asks for (the loop bound plus one), computed

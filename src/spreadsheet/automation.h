@@ -75,6 +75,24 @@ public:
     virtual void setLineStyle(int style) = 0;
 };
 
+// How a sheet prints: the page set-up of the object model.
+class PageSetup {
+public:
+    virtual ~PageSetup() = default;
+    virtual QString printArea() const = 0; // "$B$2:$F$35"; empty: the used range
+    virtual void setPrintArea(const QString& address) = 0;
+    virtual QString printTitleRows() const = 0; // "$2:$3"; empty: none
+    virtual void setPrintTitleRows(const QString& rows) = 0;
+    // Setting either prints the sheet scaled to fit so many pages (the object model's Zoom
+    // False); 0 stands for False: as many pages as needed.
+    virtual int fitToPagesWide() const = 0;
+    virtual void setFitToPagesWide(int pages) = 0;
+    virtual int fitToPagesTall() const = 0;
+    virtual void setFitToPagesTall(int pages) = 0;
+    virtual bool centerHorizontally() const = 0;
+    virtual void setCenterHorizontally(bool on) = 0;
+};
+
 class Range {
 public:
     virtual ~Range() = default;
@@ -94,6 +112,7 @@ public:
     // Row and column of the range's top-left cell; its rows and columns as ranges.
     virtual int row() const = 0;
     virtual int column() const = 0;
+    virtual QString address() const = 0; // absolute: "$B$2:$F$35", "$B$2"
     virtual Ref<Range> rows() = 0;
     virtual Ref<Range> columns() = 0;
     virtual int count() const = 0;      // cells, or rows of rows(), or columns of columns()
@@ -111,6 +130,7 @@ public:
     virtual Ref<Range> columns(const QString& letters) = 0; // "A:A", "B:D"
     virtual Ref<Range> range(const QString& address) = 0;   // "B2:F2", "C3"
     virtual Ref<Range> usedRange() = 0;
+    virtual Ref<PageSetup> pageSetup() = 0;
 };
 
 class Workbook {

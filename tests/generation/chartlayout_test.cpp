@@ -77,6 +77,14 @@ TEST(ChartLayout, ThreeGenerationsWorkedExample) {
     EXPECT_FALSE(chart.hasRightEdge(12, 2));
     EXPECT_FALSE(chart.hasRightEdge(5, 3));
     EXPECT_EQ(chart.usedAddress(), QStringLiteral("B2:F11"));
+
+    // Printed, the used range fits the paper's width, centred, under the two-row title.
+    auto setup = chart.sheet->pageSetup();
+    EXPECT_EQ(setup->printArea(), QStringLiteral("$B$2:$F$11"));
+    EXPECT_EQ(setup->printTitleRows(), QStringLiteral("$2:$3"));
+    EXPECT_EQ(setup->fitToPagesWide(), 1);
+    EXPECT_EQ(setup->fitToPagesTall(), 0);
+    EXPECT_TRUE(setup->centerHorizontally());
 }
 
 TEST(ChartLayout, TitleRowsAndColumnWidths) {

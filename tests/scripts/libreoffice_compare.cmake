@@ -3,3 +3,7 @@ add_test(NAME picture.agrees_with_libreoffice
                  $<TARGET_FILE:pedigrafa-cli> ${PROJECT_SOURCE_DIR}/tools/compare_with_libreoffice.py)
 set_tests_properties(picture.agrees_with_libreoffice PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 180 LABELS libreoffice)
+add_test(NAME workbook.prints_in_libreoffice
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/libreoffice_print.sh $<TARGET_FILE:pedigrafa-cli>)
+set_tests_properties(workbook.prints_in_libreoffice PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 180 LABELS libreoffice)

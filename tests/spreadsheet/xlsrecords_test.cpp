@@ -84,6 +84,33 @@ TEST(BiffRecords, MergedCellsSplitAfter1026Areas) {
     EXPECT_EQ(out.mid(first, 6).toHex(), hex("e500 2200 0400").toHex());
 }
 
+TEST(BiffRecords, PageSetupFitsOnePageWideCentredUnderPrintTitles) {
+    QByteArray out;
+    appendWsBool(out, true);
+    EXPECT_EQ(out.toHex(), hex("81000200 c105").toHex());
+    out.clear();
+    appendHCenter(out, true);
+    EXPECT_EQ(out.toHex(), hex("83000200 0100").toHex());
+    out.clear();
+    // A4, 100 %, first page 1, 1 page wide, as many tall as needed, portrait, 600 dpi,
+    // header and footer margins 0.5 in, one copy.
+    appendSetup(out, {1, 0, false});
+    EXPECT_EQ(out.toHex(), hex("a1002200 0900 6400 0100 0100 0000 0200 5802 5802 "
+                               "00000000 0000e03f 00000000 0000e03f 0100")
+                               .toHex());
+    out.clear();
+    const std::uint16_t sheets[] = {0};
+    appendSupBookSelf(out, 1);
+    appendExternSheet(out, sheets);
+    EXPECT_EQ(out.toHex(), hex("ae010400 0100 0104 17000800 0100 0000 0000 0000").toHex());
+    out.clear();
+    // Rows 2 and 3 of the first sheet, all columns: built-in name 7, local to sheet 1.
+    appendBuiltInName(out, kPrintTitles, 0, 0, {1, 2, 0, 255});
+    EXPECT_EQ(out.toHex(), hex("18001b00 2000 00 01 0b00 0000 0100 00000000 00 07 "
+                               "3b 0000 0100 0200 0000 ff00")
+                               .toHex());
+}
+
 // The SST's records, as (id, data) pairs.
 std::vector<std::pair<int, QByteArray>> splitRecords(const QByteArray& out) {
     std::vector<std::pair<int, QByteArray>> records;

@@ -59,9 +59,12 @@ void buildVariedWorkbook(WorkbookModel& workbook) {
     first.setValue(10, 2, QStringLiteral("merged"));
     first.setRowHeight(9, 30);
     first.setRowHeight(7, 12.75);
+    first.pageSetup() = {CellRect{2, 2, 12, 20}, 2, 3, true, 1, 0, true, false};
 
     SheetModel& second = workbook.addSheet(QStringLiteral("Notes"));
     second.setValue(1, 1, QStringLiteral("second sheet"));
+    second.pageSetup().landscape = true;
+    second.pageSetup().titleRowFirst = second.pageSetup().titleRowLast = 1;
     for (int row = 1; row <= 70; ++row)
         second.setValue(row, 2, QStringLiteral("row %1").arg(row % 9)); // shared strings
     workbook.setActiveIndex(1);
@@ -93,6 +96,7 @@ TEST(XlsRoundTrip, EveryModelPropertySurvives) {
             EXPECT_EQ(got.columnWidth(column), want.columnWidth(column)) << column;
         }
         EXPECT_EQ(got.merges(), want.merges());
+        EXPECT_EQ(got.pageSetup(), want.pageSetup());
         for (const auto& [row, points] : want.rowHeights())
             EXPECT_EQ(got.rowHeights().at(row), points) << row;
     }
@@ -288,6 +292,7 @@ protected:
         const QString ours = sDir->filePath(QStringLiteral("chart.xls"));
         WorkbookModel workbook;
         test::buildSampleChart(workbook, 5);
+        workbook.activeSheet().pageSetup() = kPrinted;
         writeXls(workbook, ours);
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
@@ -311,6 +316,8 @@ protected:
         ASSERT_TRUE(QFileInfo::exists(sResaved)) << sOutput.toStdString();
     }
 
+    // The chart's page set-up: LibreOffice keeps it through its own save.
+    static inline const PageSetup kPrinted{CellRect{2, 2, 35, 6}, 2, 3, true, 1, 0, true, false};
     static inline std::string sSkipReason;
     static inline std::unique_ptr<QTemporaryDir> sDir;
     static inline QString sResaved;
@@ -321,6 +328,7 @@ TEST_F(XlsLibreOffice, ResavedChartReadsBackTheSame) {
     const auto workbook = readXls(sResaved);
     expectSampleChart(*workbook);
     EXPECT_EQ(workbook->activeSheet().name(), QStringLiteral("Sheet1"));
+    EXPECT_EQ(workbook->activeSheet().pageSetup(), kPrinted);
     for (int column = 7; column <= 10; ++column) {
         const auto width = workbook->activeSheet().columnWidth(column);
         EXPECT_TRUE(!width || *width == biff::kDefaultColumnWidth) << column;

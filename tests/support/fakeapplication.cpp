@@ -76,6 +76,41 @@ private:
     Log mLog;
 };
 
+class FakePageSetup final : public xl::PageSetup {
+public:
+    FakePageSetup(xl::Ref<xl::PageSetup> inner, Log log)
+        : mInner(std::move(inner)), mLog(std::move(log)) {}
+    QString printArea() const override { return mInner->printArea(); }
+    void setPrintArea(const QString& v) override {
+        mLog->enter("PageSetup.setPrintArea");
+        mInner->setPrintArea(v);
+    }
+    QString printTitleRows() const override { return mInner->printTitleRows(); }
+    void setPrintTitleRows(const QString& v) override {
+        mLog->enter("PageSetup.setPrintTitleRows");
+        mInner->setPrintTitleRows(v);
+    }
+    int fitToPagesWide() const override { return mInner->fitToPagesWide(); }
+    void setFitToPagesWide(int v) override {
+        mLog->enter("PageSetup.setFitToPagesWide");
+        mInner->setFitToPagesWide(v);
+    }
+    int fitToPagesTall() const override { return mInner->fitToPagesTall(); }
+    void setFitToPagesTall(int v) override {
+        mLog->enter("PageSetup.setFitToPagesTall");
+        mInner->setFitToPagesTall(v);
+    }
+    bool centerHorizontally() const override { return mInner->centerHorizontally(); }
+    void setCenterHorizontally(bool v) override {
+        mLog->enter("PageSetup.setCenterHorizontally");
+        mInner->setCenterHorizontally(v);
+    }
+
+private:
+    xl::Ref<xl::PageSetup> mInner;
+    Log mLog;
+};
+
 class FakeRange final : public xl::Range {
 public:
     FakeRange(xl::Ref<xl::Range> inner, Log log) : mInner(std::move(inner)), mLog(std::move(log)) {}
@@ -112,6 +147,7 @@ public:
     }
     int row() const override { return mInner->row(); }
     int column() const override { return mInner->column(); }
+    QString address() const override { return mInner->address(); }
     xl::Ref<xl::Range> rows() override { return wrap(mInner->rows()); }
     xl::Ref<xl::Range> columns() override { return wrap(mInner->columns()); }
     int count() const override { return mInner->count(); }
@@ -153,6 +189,10 @@ public:
     xl::Ref<xl::Range> usedRange() override {
         mLog->enter("Worksheet.usedRange");
         return wrap(mInner->usedRange());
+    }
+    xl::Ref<xl::PageSetup> pageSetup() override {
+        mLog->enter("Worksheet.pageSetup");
+        return wrapShared<xl::PageSetup>(new FakePageSetup(mInner->pageSetup(), mLog));
     }
 
 private:

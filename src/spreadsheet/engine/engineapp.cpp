@@ -183,6 +183,99 @@ private:
     Edge mEdge;
 };
 
+QString columnLetters(int column) {
+    QString letters;
+    for (; column > 0; column = (column - 1) / 26)
+        letters.prepend(QChar(u'A' + (column - 1) % 26));
+    return letters;
+}
+
+// "$B$2", or "$B$2:$F$35" for more than one cell.
+QString absoluteAddress(const CellRect& r) {
+    auto cell = [](int row, int column) {
+        return QStringLiteral("$%1$%2").arg(columnLetters(column)).arg(row);
+    };
+    if (r.top == r.bottom && r.left == r.right)
+        return cell(r.top, r.left);
+    return cell(r.top, r.left) + QLatin1Char(':') + cell(r.bottom, r.right);
+}
+
+// "B2", "$B$2" -> (row, column); false when the text is not a cell reference.
+bool parseCell(const QString& text, int& row, int& column) {
+    static const QRegularExpression re(QStringLiteral("^\\$?([A-Za-z]{1,3})\\$?([0-9]{1,7})$"));
+    const auto m = re.match(text.trimmed());
+    if (!m.hasMatch())
+        return false;
+    column = 0;
+    for (QChar ch : m.captured(1))
+        column = column * 26 + (ch.toUpper().unicode() - 'A' + 1);
+    row = m.captured(2).toInt();
+    return row >= 1 && row <= kMaxRows && column >= 1 && column <= kMaxColumns;
+}
+
+class EnginePageSetup final : public xl::PageSetup {
+public:
+    explicit EnginePageSetup(SheetRef where) : mWhere(std::move(where)) {}
+    QString printArea() const override {
+        const auto& area = setup().printArea;
+        return area ? absoluteAddress(*area) : QString();
+    }
+    void setPrintArea(const QString& address) override {
+        if (address.trimmed().isEmpty()) {
+            setup().printArea.reset();
+            return;
+        }
+        const QStringList parts = address.split(QLatin1Char(':'));
+        int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+        if (parts.size() > 2 || !parseCell(parts.front(), r1, c1) ||
+            !parseCell(parts.back(), r2, c2))
+            throw Failure(refused(QStringLiteral("PrintArea")));
+        setup().printArea =
+            CellRect{std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
+    }
+    QString printTitleRows() const override {
+        const engine::PageSetup& s = setup();
+        if (s.titleRowFirst == 0)
+            return QString();
+        return QStringLiteral("$%1:$%2").arg(s.titleRowFirst).arg(s.titleRowLast);
+    }
+    void setPrintTitleRows(const QString& rows) override {
+        static const QRegularExpression re(
+            QStringLiteral("^\\$?([0-9]{1,7})(?::\\$?([0-9]{1,7}))?$"));
+        engine::PageSetup& s = setup();
+        if (rows.trimmed().isEmpty()) {
+            s.titleRowFirst = s.titleRowLast = 0;
+            return;
+        }
+        const auto m = re.match(rows.trimmed());
+        const int first = m.captured(1).toInt();
+        const int last = m.captured(2).isEmpty() ? first : m.captured(2).toInt();
+        if (!m.hasMatch() || first < 1 || last < 1 || first > kMaxRows || last > kMaxRows)
+            throw Failure(refused(QStringLiteral("PrintTitleRows")));
+        s.titleRowFirst = std::min(first, last);
+        s.titleRowLast = std::max(first, last);
+    }
+    int fitToPagesWide() const override { return setup().fitToPagesWide; }
+    void setFitToPagesWide(int pages) override { setup().fitToPagesWide = fitPages(pages); }
+    int fitToPagesTall() const override { return setup().fitToPagesTall; }
+    void setFitToPagesTall(int pages) override { setup().fitToPagesTall = fitPages(pages); }
+    bool centerHorizontally() const override { return setup().centerHorizontally; }
+    void setCenterHorizontally(bool on) override { setup().centerHorizontally = on; }
+
+private:
+    static QString refused(const QString& property) {
+        return QStringLiteral("Unable to set the %1 property of the PageSetup class").arg(property);
+    }
+    int fitPages(int pages) {
+        if (pages < 0 || pages > 32767)
+            throw Failure(refused(QStringLiteral("FitToPages")));
+        setup().fitToPages = true;
+        return pages;
+    }
+    engine::PageSetup& setup() const { return mWhere.sheet().pageSetup(); }
+    SheetRef mWhere;
+};
+
 class EngineRange final : public xl::Range, public std::enable_shared_from_this<EngineRange> {
 public:
     EngineRange(SheetRef where, CellRect r, RangeKind kind = RangeKind::Cells)
@@ -250,6 +343,10 @@ public:
     }
     int row() const override { return mRect.top; }
     int column() const override { return mRect.left; }
+    QString address() const override {
+        mWhere.sheet();
+        return absoluteAddress(mRect);
+    }
     Ref<xl::Range> rows() override {
         return Ref<xl::Range>(std::make_shared<EngineRange>(mWhere, mRect, RangeKind::Rows));
     }
@@ -296,19 +393,6 @@ private:
     CellRect mRect;
     RangeKind mKind;
 };
-
-// "B2", "$B$2" -> (row, column); false when the text is not a cell reference.
-bool parseCell(const QString& text, int& row, int& column) {
-    static const QRegularExpression re(QStringLiteral("^\\$?([A-Za-z]{1,3})\\$?([0-9]{1,7})$"));
-    const auto m = re.match(text.trimmed());
-    if (!m.hasMatch())
-        return false;
-    column = 0;
-    for (QChar ch : m.captured(1))
-        column = column * 26 + (ch.toUpper().unicode() - 'A' + 1);
-    row = m.captured(2).toInt();
-    return row >= 1 && row <= kMaxRows && column >= 1 && column <= kMaxColumns;
-}
 
 // "A:A", "B:D" -> columns; false otherwise.
 bool parseColumns(const QString& text, int& first, int& last) {
@@ -358,6 +442,10 @@ public:
     Ref<xl::Range> usedRange() override {
         const auto used = mWhere.sheet().usedRange();
         return make(used ? *used : CellRect{1, 1, 1, 1});
+    }
+    Ref<xl::PageSetup> pageSetup() override {
+        mWhere.sheet();
+        return Ref<xl::PageSetup>(std::make_shared<EnginePageSetup>(mWhere));
     }
 
 private:

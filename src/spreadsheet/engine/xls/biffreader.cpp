@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace pq::engine::biff {
 
@@ -233,13 +234,64 @@ struct SheetEntry {
     int tab = 0;
 };
 
+// A built-in print name's area, local to the sheet with the tab index `tab`.
+struct PrintName {
+    std::uint8_t code = 0;
+    int tab = 0;
+    CellArea area;
+};
+
 struct Globals {
     std::vector<FontRecord> fonts;
     std::vector<XfRecord> xfs;
     std::vector<SheetEntry> sheets;
     QStringList strings;
     int activeTab = 0;
+    std::vector<PrintName> printNames;
 };
+
+// The first area a name's formula refers to: a 3-D reference, alone or in a union. Other
+// formulas give nothing.
+std::optional<CellArea> formulaArea(Fields& f, qsizetype length) {
+    f.need(length);
+    const qsizetype end = f.remaining() - length;
+    while (f.remaining() > end) {
+        const std::uint8_t ptg = f.u8();
+        if (ptg == 0x29) { // the union's length: the areas follow
+            f.skip(2);
+        } else if (ptg == 0x3B || ptg == 0x5B || ptg == 0x7B) { // PtgArea3d in any class
+            f.skip(2);
+            CellArea a;
+            a.rowFirst = f.u16();
+            a.rowLast = f.u16();
+            a.colFirst = f.u16() & 0x3FFF;
+            a.colLast = f.u16() & 0x3FFF;
+            return a;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// Print area and print titles; other names are not kept.
+void readName(Fields f, Globals& g) {
+    const std::uint16_t flags = f.u16();
+    f.skip(1);
+    const std::uint8_t length = f.u8();
+    const std::uint16_t formulaLength = f.u16();
+    f.skip(2);
+    const std::uint16_t itab = f.u16();
+    f.skip(4);
+    const bool highByte = f.u8() & 0x01;
+    if (!(flags & 0x0020) || length != 1 || itab == 0)
+        return;
+    const std::uint16_t code = highByte ? f.u16() : f.u8();
+    if (code != kPrintArea && code != kPrintTitles)
+        return;
+    if (const auto area = formulaArea(f, formulaLength))
+        g.printNames.push_back({static_cast<std::uint8_t>(code), itab - 1, *area});
+}
 
 FontRecord parseFont(Fields f) {
     FontRecord font;
@@ -327,6 +379,9 @@ Globals readGlobals(const QByteArray& stream) {
                 g.sheets.push_back(sheet);
             break;
         }
+        case kName:
+            readName(Fields(r), g);
+            break;
         case kSst: {
             ContinuedData data;
             data.add(r.data);
@@ -434,6 +489,15 @@ private:
         case kMergedCells:
             readMerges(f);
             break;
+        case kWsBool:
+            mSheet.pageSetup().fitToPages = f.u16() & 0x0100;
+            break;
+        case kHCenter:
+            mSheet.pageSetup().centerHorizontally = f.u16() != 0;
+            break;
+        case kSetup:
+            readSetup(f);
+            break;
         default:
             break;
         }
@@ -527,6 +591,16 @@ private:
             mSheet.setRowHeight(row + 1, height / 20.0);
     }
 
+    void readSetup(Fields& f) {
+        PageSetup& setup = mSheet.pageSetup();
+        f.skip(6);
+        setup.fitToPagesWide = f.u16();
+        setup.fitToPagesTall = f.u16();
+        const std::uint16_t flags = f.u16();
+        // Orientation counts only where the printer settings and the orientation are set.
+        setup.landscape = !(flags & 0x0044) && !(flags & 0x0002);
+    }
+
     void readMerges(Fields& f) {
         const std::uint16_t count = f.u16();
         f.need(8 * qsizetype(count));
@@ -579,6 +653,26 @@ std::vector<std::uint32_t> internFormats(const Globals& g, FormatTable& formats)
     return ids;
 }
 
+CellRect rectOf(const CellArea& a) {
+    return {a.rowFirst + 1, a.colFirst + 1, a.rowLast + 1, a.colLast + 1};
+}
+
+void applyPrintNames(const Globals& g, int tab, PageSetup& setup) {
+    for (const PrintName& name : g.printNames) {
+        const CellRect area = rectOf(name.area);
+        const bool valid = area.top <= area.bottom && area.left <= area.right &&
+                           area.bottom <= kMaxRows && area.right <= kMaxColumns;
+        if (name.tab != tab || !valid)
+            continue;
+        if (name.code == kPrintArea) {
+            setup.printArea = area;
+        } else if (area.left == 1 && area.right == kMaxColumns) { // whole rows
+            setup.titleRowFirst = area.top;
+            setup.titleRowLast = area.bottom;
+        }
+    }
+}
+
 } // namespace
 
 std::unique_ptr<WorkbookModel> decodeWorkbookStream(const QByteArray& stream) {
@@ -590,6 +684,7 @@ std::unique_ptr<WorkbookModel> decodeWorkbookStream(const QByteArray& stream) {
     for (const SheetEntry& entry : globals.sheets) {
         SheetModel& sheet = workbook->addSheet(entry.name);
         SheetReader(sheet, globals, xfFormats).read(stream, entry.offset);
+        applyPrintNames(globals, entry.tab, sheet.pageSetup());
         if (entry.tab == globals.activeTab)
             workbook->setActiveIndex(static_cast<int>(workbook->sheets().size()) - 1);
     }

@@ -177,6 +177,43 @@ void appendCountry(QByteArray& out) {
     putU16(out, 1); // system settings: USA
 }
 
+void appendSupBookSelf(QByteArray& out, std::uint16_t sheetCount) {
+    putHeader(out, kSupBook, 4);
+    putU16(out, sheetCount);
+    putU16(out, 0x0401); // marks the reference to this workbook itself
+}
+
+void appendExternSheet(QByteArray& out, std::span<const std::uint16_t> sheets) {
+    putHeader(out, kExternSheet, static_cast<std::uint16_t>(2 + 6 * sheets.size()));
+    putU16(out, static_cast<std::uint16_t>(sheets.size()));
+    for (std::uint16_t sheet : sheets) {
+        putU16(out, 0); // the SUPBOOK of this workbook
+        putU16(out, sheet);
+        putU16(out, sheet);
+    }
+}
+
+void appendBuiltInName(QByteArray& out, BuiltInName name, std::uint16_t sheet, std::uint16_t ixti,
+                       const CellArea& area) {
+    constexpr std::uint16_t formulaBytes = 11; // one absolute 3-D area reference
+    putHeader(out, kName, 16 + formulaBytes);
+    putU16(out, 0x0020); // built-in
+    putU8(out, 0);       // no keyboard shortcut
+    putU8(out, 1);       // a built-in name is one character, its code
+    putU16(out, formulaBytes);
+    putU16(out, 0);
+    putU16(out, static_cast<std::uint16_t>(sheet + 1)); // local to the sheet, 1-based
+    putU32(out, 0);                                     // no menu, description or help texts
+    putU8(out, 0);                                      // the name's characters are single bytes
+    putU8(out, name);
+    putU8(out, 0x3B); // PtgArea3d
+    putU16(out, ixti);
+    putU16(out, area.rowFirst);
+    putU16(out, area.rowLast);
+    putU16(out, area.colFirst);
+    putU16(out, area.colLast);
+}
+
 int sstStringsPerBucket(qsizetype uniqueStrings) {
     // At most 128 buckets, as the application itself keeps.
     return uniqueStrings < 1024 ? 8 : static_cast<int>(1 + uniqueStrings / 128);
@@ -277,9 +314,47 @@ void appendDefaultRowHeight(QByteArray& out) {
     putU16(out, kDefaultRowTwips);
 }
 
-void appendWsBool(QByteArray& out) {
+void appendWsBool(QByteArray& out, bool fitToPages) {
     putHeader(out, kWsBool, 2);
-    putU16(out, 0x04C1); // automatic page breaks shown, outline summaries below and right
+    // Automatic page breaks shown, outline summaries below and right; 0x0100 prints the sheet
+    // fitted to the SETUP record's pages.
+    putU16(out, fitToPages ? 0x05C1 : 0x04C1);
+}
+
+void appendHeader(QByteArray& out) {
+    putHeader(out, kHeader, 0); // no header
+}
+
+void appendFooter(QByteArray& out) {
+    putHeader(out, kFooter, 0); // no footer
+}
+
+void appendHCenter(QByteArray& out, bool centred) {
+    putHeader(out, kHCenter, 2);
+    putU16(out, centred ? 1 : 0);
+}
+
+void appendVCenter(QByteArray& out, bool centred) {
+    putHeader(out, kVCenter, 2);
+    putU16(out, centred ? 1 : 0);
+}
+
+void appendSetup(QByteArray& out, const SetupRecord& setup) {
+    putHeader(out, kSetup, 34);
+    putU16(out, kPaperA4);
+    putU16(out, 100); // scale in per cent, when not fitted
+    putU16(out, 1);   // first page number
+    putU16(out, setup.fitWidth);
+    putU16(out, setup.fitHeight);
+    // Pages down, then across; orientation and paper are set (0x0004 would mark them unset).
+    putU16(out, setup.landscape ? 0x0000 : 0x0002);
+    putU16(out, 600); // horizontal and vertical print resolution, dpi
+    putU16(out, 600);
+    putU32(out, 0); // header and footer margins: 0.5 in each, as a double
+    putU32(out, 0x3FE00000);
+    putU32(out, 0);
+    putU32(out, 0x3FE00000);
+    putU16(out, 1); // copies
 }
 
 void appendDefColWidth(QByteArray& out) {

@@ -42,6 +42,14 @@ enum RecordId : std::uint16_t {
     kMulRk = 0x00BD,
     kMergedCells = 0x00E5,
     kWindow2 = 0x023E,
+    kHeader = 0x0014,
+    kFooter = 0x0015,
+    kHCenter = 0x0083,
+    kVCenter = 0x0084,
+    kSetup = 0x00A1,
+    kSupBook = 0x01AE,
+    kExternSheet = 0x0017,
+    kName = 0x0018,
 };
 
 inline constexpr int kMaxRecordData = 8224; // longer data goes into CONTINUE records
@@ -83,6 +91,23 @@ struct MergeArea {
     std::uint8_t colFirst, colLast;
 };
 
+// A rectangle of 0-based rows and columns, both ends included, as formulas refer to it.
+struct CellArea {
+    std::uint16_t rowFirst = 0, rowLast = 0, colFirst = 0, colLast = 0;
+    bool operator==(const CellArea&) const = default;
+};
+
+// The built-in names a sheet's page set-up uses.
+enum BuiltInName : std::uint8_t { kPrintArea = 0x06, kPrintTitles = 0x07 };
+
+// The page set-up's fields this engine writes and reads.
+struct SetupRecord {
+    std::uint16_t fitWidth = 1, fitHeight = 1; // pages; 0: as many as needed
+    bool landscape = false;
+    bool operator==(const SetupRecord&) const = default;
+};
+inline constexpr std::uint16_t kPaperA4 = 9;
+
 // Where a bucket of strings starts, for EXTSST.
 struct SstBucket {
     std::uint32_t streamOffset; // absolute offset of the bucket's first string
@@ -117,6 +142,14 @@ void appendNormalStyle(QByteArray& out);
 // Returns the position of lbPlyPos, to be patched once the sheet's offset is known.
 qsizetype appendBoundSheet(QByteArray& out, const QString& name);
 void appendCountry(QByteArray& out);
+// The workbook's reference to itself, which defined names on its sheets go through.
+void appendSupBookSelf(QByteArray& out, std::uint16_t sheetCount);
+// One reference per listed sheet (0-based), each to that sheet alone.
+void appendExternSheet(QByteArray& out, std::span<const std::uint16_t> sheets);
+// A built-in name local to a sheet (0-based), referring to an area through the EXTERNSHEET
+// reference `ixti`.
+void appendBuiltInName(QByteArray& out, BuiltInName name, std::uint16_t sheet, std::uint16_t ixti,
+                       const CellArea& area);
 // SST plus CONTINUE records; returns the start of every dsst-th string for EXTSST.
 std::vector<SstBucket> appendSst(QByteArray& out, const QStringList& strings,
                                  std::uint32_t totalReferences, int stringsPerBucket);
@@ -130,7 +163,13 @@ int sstStringsPerBucket(qsizetype uniqueStrings);
 qsizetype appendIndex(QByteArray& out, std::uint32_t rowFirst, std::uint32_t rowLimit,
                       int blockCount);
 void appendDefaultRowHeight(QByteArray& out);
-void appendWsBool(QByteArray& out);
+void appendWsBool(QByteArray& out, bool fitToPages);
+// The page set-up block: no header or footer, the centring and the SETUP record (A4).
+void appendHeader(QByteArray& out);
+void appendFooter(QByteArray& out);
+void appendHCenter(QByteArray& out, bool centred);
+void appendVCenter(QByteArray& out, bool centred);
+void appendSetup(QByteArray& out, const SetupRecord& setup);
 void appendDefColWidth(QByteArray& out);
 void appendColInfo(QByteArray& out, std::uint16_t colFirst, std::uint16_t colLast,
                    std::uint16_t coldx, std::uint16_t ixfe, bool userWidth);

@@ -85,11 +85,55 @@ private:
         for (const auto& sheet : mWorkbook.sheets())
             offsetSlots.push_back(appendBoundSheet(mOut, sheet->name()));
         appendCountry(mOut);
+        writePrintNames();
         const int perBucket = sstStringsPerBucket(mStrings.size());
         const auto buckets = appendSst(mOut, mStrings, mStringReferences, perBucket);
         appendExtSst(mOut, static_cast<std::uint16_t>(perBucket), buckets);
         appendEof(mOut);
         return offsetSlots;
+    }
+
+    // Print areas and title rows are defined names local to their sheets; their formulas
+    // reach the sheets through this workbook's own EXTERNSHEET references, one per sheet.
+    void writePrintNames() {
+        struct Name {
+            BuiltInName code;
+            std::uint16_t sheet;
+            CellArea area;
+        };
+        std::vector<Name> names;
+        std::vector<std::uint16_t> referenced;
+        const auto& sheets = mWorkbook.sheets();
+        for (std::size_t i = 0; i < sheets.size(); ++i) {
+            const PageSetup& setup = sheets[i]->pageSetup();
+            const auto sheet = static_cast<std::uint16_t>(i);
+            const std::size_t before = names.size();
+            if (setup.printArea)
+                names.push_back({kPrintArea, sheet, areaOf(*setup.printArea)});
+            if (setup.titleRowFirst > 0)
+                names.push_back(
+                    {kPrintTitles, sheet,
+                     areaOf({setup.titleRowFirst, 1, setup.titleRowLast, kMaxColumns})});
+            if (names.size() > before)
+                referenced.push_back(sheet);
+        }
+        if (names.empty())
+            return;
+        appendSupBookSelf(mOut, static_cast<std::uint16_t>(sheets.size()));
+        appendExternSheet(mOut, referenced);
+        for (const Name& n : names) {
+            const auto ixti = std::find(referenced.begin(), referenced.end(), n.sheet);
+            appendBuiltInName(mOut, n.code, n.sheet,
+                              static_cast<std::uint16_t>(ixti - referenced.begin()), n.area);
+        }
+    }
+
+    static CellArea areaOf(const CellRect& r) {
+        auto row = [](int v) { return static_cast<std::uint16_t>(std::clamp(v, 1, kMaxRows) - 1); };
+        auto column = [](int v) {
+            return static_cast<std::uint16_t>(std::clamp(v, 1, kMaxColumns) - 1);
+        };
+        return {row(r.top), row(r.bottom), column(r.left), column(r.right)};
     }
 
     int activeIndex() const {
@@ -107,7 +151,8 @@ private:
         const std::uint32_t rowLimit = rows.empty() ? 0 : rows.back().row + 1u;
         const qsizetype dbCellSlots = appendIndex(mOut, rowFirst, rowLimit, blocks);
         appendDefaultRowHeight(mOut);
-        appendWsBool(mOut);
+        appendWsBool(mOut, sheet.pageSetup().fitToPages);
+        writePageSetup(sheet.pageSetup());
         patchU32(mOut, dbCellSlots - 4, static_cast<std::uint32_t>(mOut.size()));
         appendDefColWidth(mOut);
         writeColumnInfo(sheet);
@@ -116,6 +161,16 @@ private:
         writeMerges(sheet);
         appendWindow2(mOut, static_cast<int>(index) == activeIndex());
         appendEof(mOut);
+    }
+
+    void writePageSetup(const PageSetup& setup) {
+        appendHeader(mOut);
+        appendFooter(mOut);
+        appendHCenter(mOut, setup.centerHorizontally);
+        appendVCenter(mOut, false);
+        auto pages = [](int n) { return static_cast<std::uint16_t>(std::clamp(n, 0, 32767)); };
+        appendSetup(mOut,
+                    {pages(setup.fitToPagesWide), pages(setup.fitToPagesTall), setup.landscape});
     }
 
     // Runs of columns sharing width and default XF; the sheet-wide format reaches all 256.

@@ -85,6 +85,21 @@ struct CellRect {
     bool operator==(const CellRect&) const = default;
 };
 
+// How a sheet prints, as the spreadsheet application's page set-up holds it.
+struct PageSetup {
+    std::optional<CellRect> printArea; // nothing: the used range
+    int titleRowFirst = 0;             // rows repeated atop every page; 0: none
+    int titleRowLast = 0;
+    // Scaled to fit so many pages wide and tall (0: as many as needed) instead of printed at
+    // full size.
+    bool fitToPages = false;
+    int fitToPagesWide = 1;
+    int fitToPagesTall = 1;
+    bool centerHorizontally = false;
+    bool landscape = false;
+    bool operator==(const PageSetup&) const = default;
+};
+
 // One worksheet. Rows and columns are 1-based, as in the object model.
 class SheetModel {
 public:
@@ -117,6 +132,9 @@ public:
     // Row heights in points that a file gave explicitly; the writer computes the rest.
     void setRowHeight(int row, double points) { mRowHeights[row] = points; }
     const std::map<int, double>& rowHeights() const { return mRowHeights; }
+
+    const PageSetup& pageSetup() const { return mPageSetup; }
+    PageSetup& pageSetup() { return mPageSetup; }
 
     void merge(const CellRect& area);
     // For readers: records a merged area as a file gave it, leaving the cells as they are.
@@ -179,6 +197,7 @@ private:
     std::vector<CellRect> mMerges;
     std::uint32_t mSheetFormat = FormatTable::kDefault;
     std::optional<CellRect> mUsed;
+    PageSetup mPageSetup;
 };
 
 class WorkbookModel {
