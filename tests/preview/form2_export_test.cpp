@@ -3,6 +3,7 @@
 #include "mainwindow/services/errorreport.h"
 #include "preview/filecopy.h"
 #include "previewfixture.h"
+#include "support/fulldisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,11 +12,6 @@
 
 namespace pq::test {
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void writeFile(const QString& path, const QByteArray& data) {
     QFile f(path);
@@ -150,6 +146,23 @@ TEST_F(Form2Export, ReadOnlyFolderKeepsTheOldFile) {
     EXPECT_EQ(readAll(path), QByteArray("old"));
     ASSERT_EQ(dialogs.errorReports().size(), 1u);
     EXPECT_TRUE(dialogs.errorReports()[0].text.contains(QStringLiteral("at line 130")));
+}
+
+TEST_F(Form2Export, CopyOnAFullDiskKeepsTheOldFileAndReportsWhy) {
+    FullDisk disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot().toStdString();
+    const QString path = disk.path(QStringLiteral("smith.xls"));
+    disk.keep(QStringLiteral("smith.xls"), "old chart");
+    disk.fill();
+    dialogs.savePaths = {path};
+    form->PushButton6->click();
+    EXPECT_EQ(readAll(path), QByteArray("old chart"));
+    ASSERT_EQ(dialogs.errorReports().size(), 1u);
+    EXPECT_TRUE(dialogs.errorReports()[0].text.startsWith(
+        QStringLiteral("cannot write %1: No space left on device\r\n").arg(path)));
+    EXPECT_TRUE(dialogs.errorReports()[0].text.contains(QStringLiteral("at line 130")));
+    EXPECT_FALSE(texts().contains(QStringLiteral("Done.")));
 }
 
 TEST_F(Form2Export, TheTemporaryWorkbookAsTargetCountsAsSaved) {
