@@ -200,10 +200,10 @@ private:
 
 WriteFailure::WriteFailure(const QString& path, int systemError)
     : Failure(QStringLiteral("cannot write %1: %2").arg(path, qt_error_string(systemError))),
-      mSystemError(systemError) {}
+      mPath(path), mSystemError(systemError) {}
 
 WriteFailure::WriteFailure(const QString& path, const QString& cause)
-    : Failure(QStringLiteral("cannot write %1: %2").arg(path, cause)) {}
+    : Failure(QStringLiteral("cannot write %1: %2").arg(path, cause)), mPath(path) {}
 
 void writeFileSafely(const QString& path, const QByteArray& bytes, ExistingFile existing) {
     writeFileSafely(

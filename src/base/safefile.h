@@ -26,9 +26,11 @@ class WriteFailure : public Failure {
 public:
     WriteFailure(const QString& path, int systemError); // an errno value
     WriteFailure(const QString& path, const QString& cause);
+    const QString& path() const { return mPath; }
     int systemError() const { return mSystemError; } // 0 when the cause is not the system's
 
 private:
+    QString mPath;
     int mSystemError = 0;
 };
 
