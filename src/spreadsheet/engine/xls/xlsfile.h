@@ -19,7 +19,8 @@ QByteArray encodeXls(const WorkbookModel& workbook);
 void writeXls(const WorkbookModel& workbook, const QString& path);
 
 // Decodes a file image; a file that is not a 97-2003 workbook, or that is truncated or corrupt,
-// throws Failure with a clear description (never crashes, hangs or allocates without bound).
+// throws Failure with a clear description (never crashes, hangs or allocates without bound: no
+// record is decoded twice, so time and memory grow with the file's size only).
 std::unique_ptr<WorkbookModel> decodeXls(const QByteArray& file);
 std::unique_ptr<WorkbookModel> readXls(const QString& path);
 
