@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The command-line tool on a full disk: each output written over an existing file fails with
-# exit 1 and a message naming the file and the cause, and the old file stays byte for byte.
+# exit 1 and a message naming the file and the cause, and the old file stays byte for byte; on a
+# read-only file system the message says so.
 # Mounting the small file system needs root (as on CI); without it the test is skipped (77).
 set -euo pipefail
 cli="$1"
@@ -41,4 +42,12 @@ expect_kept "$disk/keep.png" --picture "$disk/keep.png" "Grace Hopper" 5 "$tmp/n
 expect_kept "$disk/keep.pdf" --pdf "$disk/keep.pdf" "Grace Hopper" 5 "$tmp/new3.xls"
 [ "$(ls "$disk")" = "$(printf 'filler\nkeep.pdf\nkeep.png\nkeep.svg\nkeep.xls')" ] ||
     fail "files were left on the full disk: $(ls "$disk")"
+
+# A read-only file system says so, too.
+mount -o remount,ro "$disk"
+code=0
+"$cli" "Grace Hopper" 2 "$disk/new.xls" 2>"$tmp/err" || code=$?
+[ "$code" -eq 1 ] || fail "writing to a read-only file system exited $code, want 1"
+grep -qxF "pedigrafa-cli: cannot write $disk/new.xls: Read-only file system" "$tmp/err" ||
+    fail "no clear message for a read-only file system: $(cat "$tmp/err")"
 echo "cli full disk: all checks passed"
