@@ -12,7 +12,7 @@ namespace {
 
 int gWakeUp[2] = {-1, -1}; // the signal handler writes to [1], the event loop reads [0]
 
-extern "C" void wakeEventLoop(int) {
+void wakeEventLoop(int) {
     const int saved = errno;
     const char byte = 1;
     [[maybe_unused]] const auto n = ::write(gWakeUp[1], &byte, 1);
@@ -39,6 +39,7 @@ TerminationSignals::~TerminationSignals() {
         return;
     for (const int signal : {SIGTERM, SIGHUP})
         std::signal(signal, SIG_DFL);
+    delete mNotifier; // before its descriptor goes
     ::close(gWakeUp[0]);
     ::close(gWakeUp[1]);
 }
