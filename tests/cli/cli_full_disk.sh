@@ -1,53 +1,43 @@
 #!/usr/bin/env bash
 # The command-line tool on a full disk: each output written over an existing file fails with
-# exit 1 and a message naming the file and the cause, and the old file stays byte for byte; on a
-# read-only file system the message says so.
-# Mounting the small file system needs root (as on CI); without it the test is skipped (77).
+# exit 1 and a message naming the file and the cause, and the old file stays byte for byte; a
+# read-only file system is named as such. Mounting the small file system needs root (as on CI);
+# without it the test is skipped (77).
 set -euo pipefail
 cli="$1"
 tmp=$(mktemp -d)
 disk="$tmp/disk"
 mkdir "$disk"
-cleanup() {
-    umount -l "$disk" 2>/dev/null || true
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
+trap 'umount -l "$disk" 2>/dev/null || true; rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
-
 if ! mount -t tmpfs -o size=256k pq-full-disk "$disk" 2>"$tmp/why"; then
     echo "SKIP: cannot mount a small tmpfs ($(cat "$tmp/why")); the full-disk test needs root"
     exit 77
 fi
 
-# The old files: an earlier chart, made where there was room.
+# The old files, made where there was room, then every byte of the disk taken.
 "$cli" --picture "$tmp/old.svg" --pdf "$tmp/old.pdf" "Ada" 3 "$tmp/old.xls"
 "$cli" --picture "$tmp/old.png" "Ada" 3 "$tmp/old2.xls"
-for ext in xls svg png pdf; do cp "$tmp/old.$ext" "$disk/keep.$ext"; done
+cp "$tmp"/old.* "$disk"
 dd if=/dev/zero of="$disk/filler" bs=4k 2>/dev/null || true
 dd if=/dev/zero of="$disk/filler" bs=1 oflag=append conv=notrunc 2>/dev/null || true
 
-expect_kept() { # what the tool was asked to write over, then the tool's arguments
-    local target=$1 code=0
-    shift
-    "$cli" --force "$@" 2>"$tmp/err" || code=$?
-    [ "$code" -eq 1 ] || fail "writing $target on a full disk exited $code, want 1"
-    grep -qxF "pedigrafa-cli: cannot write $target: No space left on device" "$tmp/err" ||
-        fail "no clear message for $target: $(cat "$tmp/err")"
-    cmp -s "$target" "$tmp/old.${target##*.}" || fail "$target was changed"
+expect_failure() { # the file the tool fails to write, the cause, then the tool's arguments
+    local target=$1 cause=$2 code=0
+    shift 2
+    "$cli" "$@" 2>"$tmp/err" || code=$?
+    [ "$code" -eq 1 ] || fail "writing $target exited $code, want 1"
+    grep -qxF "pedigrafa-cli: cannot write $target: $cause" "$tmp/err" ||
+        fail "no path and cause for $target: $(cat "$tmp/err")"
 }
-expect_kept "$disk/keep.xls" "Grace Hopper" 5 "$disk/keep.xls"
-expect_kept "$disk/keep.svg" --picture "$disk/keep.svg" "Grace Hopper" 5 "$tmp/new1.xls"
-expect_kept "$disk/keep.png" --picture "$disk/keep.png" "Grace Hopper" 5 "$tmp/new2.xls"
-expect_kept "$disk/keep.pdf" --pdf "$disk/keep.pdf" "Grace Hopper" 5 "$tmp/new3.xls"
-[ "$(ls "$disk")" = "$(printf 'filler\nkeep.pdf\nkeep.png\nkeep.svg\nkeep.xls')" ] ||
-    fail "files were left on the full disk: $(ls "$disk")"
+full="No space left on device"
+expect_failure "$disk/old.xls" "$full" --force "Grace Hopper" 5 "$disk/old.xls"
+expect_failure "$disk/old.svg" "$full" --force --picture "$disk/old.svg" "G H" 5 "$tmp/1.xls"
+expect_failure "$disk/old.png" "$full" --force --picture "$disk/old.png" "G H" 5 "$tmp/2.xls"
+expect_failure "$disk/old.pdf" "$full" --force --pdf "$disk/old.pdf" "G H" 5 "$tmp/3.xls"
+for old in "$disk"/old.*; do cmp -s "$old" "$tmp/${old##*/}" || fail "$old was changed"; done
+[ "$(ls "$disk" | wc -l)" -eq 5 ] || fail "files were left on the full disk: $(ls "$disk")"
 
-# A read-only file system says so, too.
 mount -o remount,ro "$disk"
-code=0
-"$cli" "Grace Hopper" 2 "$disk/new.xls" 2>"$tmp/err" || code=$?
-[ "$code" -eq 1 ] || fail "writing to a read-only file system exited $code, want 1"
-grep -qxF "pedigrafa-cli: cannot write $disk/new.xls: Read-only file system" "$tmp/err" ||
-    fail "no clear message for a read-only file system: $(cat "$tmp/err")"
+expect_failure "$disk/new.xls" "Read-only file system" "Grace Hopper" 2 "$disk/new.xls"
 echo "cli full disk: all checks passed"

@@ -31,13 +31,7 @@ poll() {
 }
 
 # Prints "ended" once the process is gone (or a zombie, not yet waited for).
-ended() {
-    if [ -e "/proc/$1/stat" ]; then
-        awk '$3 == "Z" { print "ended" }' "/proc/$1/stat"
-    else
-        echo ended
-    fi
-}
+ended() { awk '$3 == "Z" { print "ended" }' "/proc/$1/stat" 2>/dev/null || echo ended; }
 
 visible_windows() { xdotool search --onlyvisible --name "^${title}\$"; }
 

@@ -5,7 +5,6 @@
 #include "spreadsheet/engine/xls/biffrecords.h"
 #include "spreadsheet/engine/xls/biffwriter.h"
 #include "spreadsheet/engine/xls/xlsfile.h"
-#include "support/fulldisk.h"
 #include "support/samplechart.h"
 
 #include <QDir>
@@ -139,27 +138,6 @@ TEST(XlsRoundTrip, WriteXlsReplacesTheFileAndReportsAccessErrors) {
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.description(), failures::kFileNotFound);
     }
-}
-
-TEST(XlsRoundTrip, WriteXlsOnAFullDiskKeepsTheOldFileAndSaysWhy) {
-    test::FullDisk disk;
-    if (!disk.mounted())
-        GTEST_SKIP() << disk.whyNot().toStdString();
-    WorkbookModel old, chart;
-    test::buildSampleChart(old, 2);
-    test::buildSampleChart(chart, 5);
-    const QString path = disk.path(QStringLiteral("keep.xls"));
-    disk.keep(QStringLiteral("keep.xls"), encodeXls(old));
-    disk.fill();
-    try {
-        writeXls(chart, path);
-        FAIL() << "the write reported success";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.description(),
-                  QStringLiteral("cannot write %1: No space left on device").arg(path));
-    }
-    EXPECT_EQ(test::readAll(path), encodeXls(old));
-    EXPECT_EQ(QDir(disk.path(QString())).entryList(QDir::Files).size(), 2); // and the filler
 }
 
 // ---- the chart workbook ----
