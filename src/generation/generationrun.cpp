@@ -63,7 +63,7 @@ void GenerationRun::build(Guard& g) {
 
     const QString picturePath = uniquePicturePath();
     QString refusal;
-    QString path = claimTemporaryWorkbook(g, refusal);
+    const QString path = claimTemporaryWorkbook(g, refusal);
     const int failuresBefore = g.failures();
     g(214, [&] {
         if (!refusal.isEmpty())
