@@ -339,17 +339,17 @@ void Form2::SetZoom(float factor) {
     if (!zoomInRange(factor))
         return;
     const float previousZoom = mZoom;
-    const std::int32_t previousWidth = mWidth;
-    const std::int32_t previousHeight = mHeight;
     mZoom = factor;
     if (DrawZoomed()) {
         SetupScrollbars();
         return;
     }
-    // Too large to draw: the screen still shows the previous factor, so the window keeps it.
-    mZoom = previousZoom;
-    mWidth = previousWidth;
-    mHeight = previousHeight;
+    // Too large to draw: the screen is left as it was, and the factor is the one kept for the
+    // next step, with the size that goes with it.
+    mZoom = factorAfterRefusal(previousZoom, factor);
+    const QSize size = zoomedSize(mOrigWidth, mOrigHeight, mZoom);
+    mWidth = size.width();
+    mHeight = size.height();
 }
 
 bool Form2::DrawZoomed() {
