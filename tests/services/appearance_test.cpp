@@ -1,11 +1,22 @@
 #include "base/failure.h"
+#include "mainwindow/form1.h"
 #include "mainwindow/services/appearance.h"
 #include "mainwindow/services/dialogs.h"
+#include "mainwindow/services/errorreport.h"
+#include "mainwindow/services/qtdialogs.h"
 #include "mainwindow/services/settingsstore.h"
+#include "mainwindow/website.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTextBoundaryFinder>
+#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -43,6 +54,54 @@ TEST(Dialogs, TextIsLaidOutAtCrAndCrLf) {
               QStringLiteral("Excel Files (*.xls)"));
     EXPECT_EQ(qtNameFilter(QStringLiteral("Workbooks|*.xls;*.xlt|All|*.*")),
               QStringLiteral("Workbooks (*.xls *.xlt);;All (*.*)"));
+}
+
+TEST(Dialogs, AddressesStayOnOneLineAndTheRestStillWraps) {
+    const struct {
+        QString text;
+        QString address;
+    } messages[] = {
+        {kHelpText + kContactPageAddress, kContactPageAddress},
+        {errorReportText(QStringLiteral("Overflow"), loc::kForm2PushButton6Click, 130),
+         kSupportAddress},
+    };
+    for (const auto& m : messages) {
+        const QString plain = displayText(m.text);
+        const QString shown = keepAddressesWhole(plain);
+        EXPECT_EQ(QString(shown).remove(QChar(kWordJoiner)), plain);
+        const qsizetype from = plain.indexOf(m.address);
+        const qsizetype to = from + m.address.size();
+        int breaksOutside = 0;
+        QTextBoundaryFinder lines(QTextBoundaryFinder::Line, shown);
+        while (lines.toNextBoundary() != -1) {
+            // The break's place in the text without joiners.
+            const qsizetype at =
+                lines.position() - shown.first(lines.position()).count(QChar(kWordJoiner));
+            EXPECT_FALSE(at > from && at < to) << qPrintable(plain.left(at));
+            breaksOutside += at <= from || at >= to;
+        }
+        EXPECT_GT(breaksOutside, 5);
+    }
+}
+
+TEST(Dialogs, CopiedTextOfAMessageBoxHasNoJoiners) {
+    QString copied;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        for (QLabel* label : box->findChildren<QLabel*>()) {
+            if (!label->text().contains(kWordJoiner))
+                continue;
+            label->setSelection(0, label->text().size());
+            QKeyEvent copy(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
+            QCoreApplication::sendEvent(label, &copy);
+            copied = QGuiApplication::clipboard()->text();
+        }
+        box->accept();
+    });
+    QtDialogService dialogs;
+    MsgBox(dialogs, kHelpText + kContactPageAddress);
+    EXPECT_EQ(copied, kHelpText + kContactPageAddress);
 }
 
 TEST(SettingsStoreTest, RoundTripAbsentEmptyAndText) {
