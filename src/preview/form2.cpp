@@ -7,6 +7,7 @@
 #include "mainwindow/services/errorreport.h"
 #include "mainwindow/services/pointer.h"
 #include "mainwindow/services/pushbutton.h"
+#include "previewcontrols.h"
 #include "previewmath.h"
 #include "spreadsheet/excel1.h"
 
@@ -94,9 +95,9 @@ void Form2::createControls() {
     // Moves over the background reach Form_MouseMove only with tracking on.
     setMouseTracking(true);
 
-    HScroll1 = new QScrollBar(Qt::Horizontal, this);
+    HScroll1 = new ScrollBar(Qt::Horizontal, this);
     HScroll1->setGeometry(8, 503, 622, 17);
-    VScroll1 = new QScrollBar(Qt::Vertical, this);
+    VScroll1 = new ScrollBar(Qt::Vertical, this);
     VScroll1->setGeometry(630, 8, 17, 495);
     for (QScrollBar* bar : {HScroll1, VScroll1})
         initScrollbar(bar);
@@ -146,6 +147,7 @@ void Form2::createViewport() {
     for (QWidget* w :
          {static_cast<QWidget*>(Picture2), mViewportInside, static_cast<QWidget*>(Picture1)})
         w->installEventFilter(this);
+    new ViewportFocus(Picture2, Picture1);
 }
 
 void Form2::createButtons() {

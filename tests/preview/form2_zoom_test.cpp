@@ -37,11 +37,13 @@ TEST_F(Form2Zoom, WindowMakeUpAndTabOrder) {
     EXPECT_EQ(form->HScroll1->maximum(), 32767);
     EXPECT_FALSE(form->HScroll1->hasTracking());
 
-    // Tab visits the focusable controls in their order and wraps around; both bars are
-    // enabled for a picture larger than the viewport.
+    // Tab visits the focusable controls in their order and wraps around, and each shows the
+    // focus where it can be seen (the picture within the viewport); both bars are enabled for a
+    // picture larger than the viewport.
     handOver(svgPicture(2000, 2000));
     form->show();
     QApplication::setActiveWindow(form.get());
+    const QImage noFocus = form->grab().toImage();
     form->HScroll1->setFocus();
     const QWidget* expected[] = {form->VScroll1,    form->Picture2,    form->Picture1,
                                  form->PushButton1, form->PushButton2, form->PushButton6,
@@ -50,6 +52,10 @@ TEST_F(Form2Zoom, WindowMakeUpAndTabOrder) {
         QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
         QCoreApplication::sendEvent(QApplication::focusWidget(), &tab);
         EXPECT_EQ(QApplication::focusWidget(), w);
+        const QRect clip = w == form->Picture1 ? form->Picture2->geometry() : form->rect();
+        const QRect area = QRect(w->mapTo(form.get(), QPoint(0, 0)), w->size()) & clip;
+        EXPECT_NE(form->grab().toImage().copy(area), noFocus.copy(area))
+            << w->metaObject()->className();
     }
 }
 
