@@ -148,7 +148,7 @@ TEST_F(Form2Zoom, TallChartsWalkOutToTheFirstFactorThatFits) {
         int pressesOut;
         float reached;
     };
-    // 10 generations fit at 0.5, 11 at 0.25; 40,000 pixels high fits nowhere.
+    // 10 generations fit at 0.5, 11 at 0.25; 40,000 pixels high atReached nowhere.
     for (const Walk w : {Walk{{1186, 17462}, 2, 0.5f}, Walk{{1250, 34870}, 3, 0.25f},
                          Walk{{100, 40000}, 3, 0.25f}}) {
         handOver(svgPicture(w.chart.width(), w.chart.height()));
@@ -160,9 +160,9 @@ TEST_F(Form2Zoom, TallChartsWalkOutToTheFirstFactorThatFits) {
         }
         form->PushButton2->click();
         EXPECT_EQ(form->mZoom, w.reached);
-        const QSize fits = zoomedSize(w.chart.width(), w.chart.height(), w.reached);
-        EXPECT_EQ(picture1Size(), withinDrawLimits(fits) ? fits + QSize(2, 2) : arrived);
-        EXPECT_EQ(QSize(form->mWidth, form->mHeight), fits);
+        const QSize atReached = zoomedSize(w.chart.width(), w.chart.height(), w.reached);
+        EXPECT_EQ(picture1Size(), withinDrawLimits(atReached) ? atReached + QSize(2, 2) : arrived);
+        EXPECT_EQ(QSize(form->mWidth, form->mHeight), atReached);
 
         const QSize shown = picture1Size();
         form->PushButton1->click(); // every larger factor is over the limits
