@@ -4,11 +4,13 @@
 #include "base/safefile.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace pq {
@@ -118,13 +120,48 @@ private:
 };
 } // namespace
 
-Picture Picture::fromSvg(const QByteArray& svg) {
+namespace {
+
+// The last drawing read, with its renderer. A run reads each drawing twice, from the clipboard
+// and at once again from the file it was saved to; the second reading then costs a comparison
+// instead of a parse. Renderers are shared anyway (copies of a picture share theirs); the
+// second reading or the application's end releases the one kept here.
+struct LastDrawing {
+    QByteArray svg;
+    std::shared_ptr<BandedSvgRenderer> renderer;
+};
+
+LastDrawing& lastDrawing() {
+    static LastDrawing last;
+    static const bool releasedAtEnd = [] {
+        qAddPostRoutine([] { lastDrawing() = LastDrawing(); });
+        return true;
+    }();
+    Q_UNUSED(releasedAtEnd);
+    return last;
+}
+
+std::shared_ptr<BandedSvgRenderer> rendererFor(const QByteArray& svg) {
+    LastDrawing& last = lastDrawing();
+    if (last.renderer && last.svg == svg) {
+        // Kept for this second reading only: from here on the picture that takes it does.
+        return std::exchange(last, LastDrawing()).renderer;
+    }
+    last = LastDrawing(); // not kept alive beside the new one
     auto renderer = std::make_shared<BandedSvgRenderer>(svg);
     if (!renderer->isValid())
         throw Failure(kInvalidPicture);
+    if (QCoreApplication::instance())
+        last = {svg, renderer};
+    return renderer;
+}
+
+} // namespace
+
+Picture Picture::fromSvg(const QByteArray& svg) {
     Picture p;
+    p.mSvgRenderer = rendererFor(svg);
     p.mSvg = svg;
-    p.mSvgRenderer = std::move(renderer);
     return p;
 }
 

@@ -72,6 +72,19 @@ TEST(PictureBands, ViewBoxScalesTheBandsWithThePicture) {
     EXPECT_EQ(paintPart(banded, target, source), reference(svg, target, source));
 }
 
+TEST(PictureBands, ReadingADrawingAgainGivesThatDrawing) {
+    // Same length, other colour: a drawing read before must never stand in for another.
+    const QByteArray grey = bandedSvg();
+    QByteArray dark = grey;
+    dark.replace("rgb(80,80,80)", "rgb(10,10,10)");
+    ASSERT_EQ(dark.size(), grey.size());
+    const QRectF all(0, 0, 200, 300);
+    for (const QByteArray& svg : {grey, grey, dark, grey, grey}) {
+        const QColor band3 = paintPart(Picture::fromSvg(svg), all, all).pixelColor(100, 100);
+        EXPECT_EQ(band3, svg == grey ? QColor(80, 80, 80) : QColor(10, 10, 10));
+    }
+}
+
 TEST(PictureBands, BitmapPartIsDrawnStretched) {
     QImage bitmap(10, 10, QImage::Format_RGB32);
     bitmap.fill(Qt::green);

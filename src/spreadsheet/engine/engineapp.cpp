@@ -88,7 +88,8 @@ void requireInSheet(int row, int column) {
 
 // Applies a format edit to every cell of a range; whole sheets and whole columns change the
 // sheet's or the columns' formats, so cells made later take the change too.
-template<class Edit> void editRangeFormat(const SheetRef& where, const CellRect& r, Edit edit) {
+template<class Edit>
+void editRangeFormat(const SheetRef& where, const CellRect& r, Edit edit, std::uint32_t key = 0) {
     SheetModel& sheet = where.sheet();
     if (isWholeSheet(r)) {
         sheet.editSheetFormat(edit);
@@ -107,12 +108,12 @@ template<class Edit> void editRangeFormat(const SheetRef& where, const CellRect&
                 inColumns.emplace_back(row, column);
         });
         for (const auto& [row, column] : inColumns)
-            sheet.editCellFormat(row, column, edit);
+            sheet.editCellFormat(row, column, edit, key);
         return;
     }
     for (int row = r.top; row <= r.bottom; ++row)
         for (int c = r.left; c <= r.right; ++c)
-            sheet.editCellFormat(row, c, edit);
+            sheet.editCellFormat(row, c, edit, key);
 }
 
 class EngineFont final : public xl::Font {
@@ -135,7 +136,9 @@ public:
         if (index != kColorIndexAutomatic && (index < 1 || index > 56))
             throw Failure(
                 QStringLiteral("Unable to set the ColorIndex property of the Font class"));
-        editRangeFormat(mWhere, mRect, [&](CellFormat& f) { f.fontColorIndex = index; });
+        editRangeFormat(
+            mWhere, mRect, [&](CellFormat& f) { f.fontColorIndex = index; },
+            editKey(EditedProperty::FontColor, index));
     }
 
 private:
@@ -154,7 +157,9 @@ public:
         if (index != kColorIndexNone && (index < 1 || index > 56))
             throw Failure(
                 QStringLiteral("Unable to set the ColorIndex property of the Interior class"));
-        editRangeFormat(mWhere, mRect, [&](CellFormat& f) { f.interiorColorIndex = index; });
+        editRangeFormat(
+            mWhere, mRect, [&](CellFormat& f) { f.interiorColorIndex = index; },
+            editKey(EditedProperty::Interior, index));
     }
 
 private:
@@ -174,7 +179,10 @@ public:
             throw Failure(
                 QStringLiteral("Unable to set the LineStyle property of the Border class"));
         const int e = static_cast<int>(mEdge);
-        editRangeFormat(mWhere, mRect, [&](CellFormat& f) { f.borders[e] = style; });
+        const auto property =
+            static_cast<EditedProperty>(static_cast<int>(EditedProperty::LeftBorder) + e);
+        editRangeFormat(
+            mWhere, mRect, [&](CellFormat& f) { f.borders[e] = style; }, editKey(property, style));
     }
 
 private:
@@ -306,7 +314,9 @@ public:
             alignment != kAlignRight)
             throw Failure(QStringLiteral(
                 "Unable to set the HorizontalAlignment property of the Range class"));
-        editRangeFormat(mWhere, mRect, [&](CellFormat& f) { f.horizontalAlignment = alignment; });
+        editRangeFormat(
+            mWhere, mRect, [&](CellFormat& f) { f.horizontalAlignment = alignment; },
+            editKey(EditedProperty::Alignment, alignment));
     }
     Ref<xl::Font> font() override {
         mWhere.sheet();

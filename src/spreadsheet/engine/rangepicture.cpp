@@ -88,21 +88,71 @@ void appendInt(QByteArray& out, int v) {
     out.append(digits, end - digits);
 }
 
-// A 1-pixel line as a stroke through the pixel centres; butt caps end it on pixel edges.
-void appendLine(QByteArray& d, const PixelLine& l) {
-    d += 'M';
-    if (l.vertical) {
-        appendInt(d, l.at);
-        d += ".5 ";
-        appendInt(d, l.from);
-        d += 'V';
-    } else {
-        appendInt(d, l.from);
-        d += ' ';
-        appendInt(d, l.at);
-        d += ".5H";
+// Path data that moves from each subpath to the next by a relative step: on a tall chart the
+// steps are short where the positions are long, which keeps the text, and the parsing of it,
+// small. Positions are counted in half pixels, as lines run through pixel centres.
+class PathText {
+public:
+    explicit PathText(QByteArray& out) : mOut(out) {}
+
+    void moveTo(int x2, int y2) {
+        if (mStarted) {
+            mOut += 'm';
+            appendHalves(x2 - mX2);
+            mOut += ' ';
+            appendHalves(y2 - mY2);
+        } else {
+            mOut += 'M';
+            appendHalves(x2);
+            mOut += ' ';
+            appendHalves(y2);
+            mStarted = true;
+        }
+        mX2 = mStartX2 = x2;
+        mY2 = mStartY2 = y2;
     }
-    appendInt(d, l.to + 1);
+    void horizontal(int dx2) {
+        mOut += 'h';
+        appendHalves(dx2);
+        mX2 += dx2;
+    }
+    void vertical(int dy2) {
+        mOut += 'v';
+        appendHalves(dy2);
+        mY2 += dy2;
+    }
+    void close() {
+        mOut += 'z';
+        mX2 = mStartX2;
+        mY2 = mStartY2;
+    }
+
+private:
+    void appendHalves(int halves) {
+        if (halves < 0) {
+            mOut += '-';
+            halves = -halves;
+        }
+        appendInt(mOut, halves / 2);
+        if (halves % 2)
+            mOut += ".5";
+    }
+
+    QByteArray& mOut;
+    bool mStarted = false;
+    int mX2 = 0, mY2 = 0, mStartX2 = 0, mStartY2 = 0;
+};
+
+// A 1-pixel line as a stroke through the pixel centres; butt caps end it on pixel edges.
+void appendLine(PathText& d, const PixelLine& l) {
+    const int length = l.to + 1 - l.from;
+    if (l.vertical) {
+        d.moveTo(2 * l.at + 1, 2 * l.from);
+        d.vertical(2 * length);
+    } else {
+        d.moveTo(2 * l.from, 2 * l.at + 1);
+        d.horizontal(2 * length);
+    }
 }
 
 void appendLinePath(QByteArray& out, const std::vector<PixelLine>& lines, QRgb color) {
@@ -111,32 +161,33 @@ void appendLinePath(QByteArray& out, const std::vector<PixelLine>& lines, QRgb c
     out += "<path fill=\"none\" stroke-width=\"1\" stroke=\"";
     appendColor(out, color);
     out += "\" d=\"";
+    PathText d(out);
     for (const PixelLine& l : lines)
-        appendLine(out, l);
+        appendLine(d, l);
     out += "\"/>\n";
 }
 
 // One path per colour keeps the file small: a box costs one short subpath.
 void appendFills(QByteArray& out, const std::vector<FillBox>& fills) {
-    std::map<QRgb, QByteArray> byColor;
+    struct ColorPath {
+        ColorPath() : text(d) {}
+        ColorPath(const ColorPath&) = delete;
+        QByteArray d;
+        PathText text;
+    };
+    std::map<QRgb, ColorPath> byColor; // nodes stay put: each text keeps writing its own path
     for (const FillBox& f : fills) {
-        QByteArray& d = byColor[f.color];
-        d += 'M';
-        appendInt(d, f.pixels.x());
-        d += ' ';
-        appendInt(d, f.pixels.y());
-        d += 'h';
-        appendInt(d, f.pixels.width());
-        d += 'v';
-        appendInt(d, f.pixels.height());
-        d += "h-";
-        appendInt(d, f.pixels.width());
-        d += 'z';
+        PathText& d = byColor.try_emplace(f.color).first->second.text;
+        d.moveTo(2 * f.pixels.x(), 2 * f.pixels.y());
+        d.horizontal(2 * f.pixels.width());
+        d.vertical(2 * f.pixels.height());
+        d.horizontal(-2 * f.pixels.width());
+        d.close();
     }
-    for (const auto& [color, d] : byColor) {
+    for (const auto& [color, path] : byColor) {
         out += "<path fill=\"";
         appendColor(out, color);
-        out += "\" d=\"" + d + "\"/>\n";
+        out += "\" d=\"" + path.d + "\"/>\n";
     }
 }
 

@@ -56,6 +56,10 @@ class FormatTable {
 public:
     FormatTable();
     std::uint32_t intern(const CellFormat& format);
+    // The format an edit makes of format `id`. An edit named by a key (its property and value,
+    // see editKey) is remembered, so that repeating it on many cells costs one lookup each: a
+    // chart sets the same few properties on thousands of cells. Key 0 names no edit.
+    template<class Edit> std::uint32_t edited(std::uint32_t id, std::uint32_t key, Edit&& edit);
     const CellFormat& at(std::uint32_t id) const { return mFormats.at(id); }
     std::size_t size() const { return mFormats.size(); }
     static constexpr std::uint32_t kDefault = 0; // the workbook's Normal format
@@ -63,7 +67,25 @@ public:
 private:
     std::vector<CellFormat> mFormats;
     std::unordered_map<CellFormat, std::uint32_t, CellFormatHash> mIds;
+    std::unordered_map<std::uint64_t, std::uint32_t> mEdited; // (format, edit key) -> format
 };
+
+// The properties an edit key can name.
+enum class EditedProperty : std::uint32_t {
+    FontColor = 1,
+    Alignment,
+    Interior,
+    LeftBorder,
+    TopBorder,
+    BottomBorder,
+    RightBorder,
+};
+
+// Names the edit that sets a property to a value (the object model's small whole numbers).
+constexpr std::uint32_t editKey(EditedProperty property, int value) {
+    return static_cast<std::uint32_t>(property) << 24 |
+           (static_cast<std::uint32_t>(value) & 0xFFFFFF);
+}
 
 struct Cell {
     QString value; // empty: a blank cell that only carries its format
@@ -116,8 +138,10 @@ public:
     template<class Edit> void editSheetFormat(Edit&& edit);
 
     // Edits one cell's format, creating the cell when needed. Within a merged area the whole
-    // area takes the change, as a merged cell is formatted as one.
-    template<class Edit> void editCellFormat(int row, int column, Edit&& edit);
+    // area takes the change, as a merged cell is formatted as one. `key` names the edit, if it
+    // can be named (FormatTable::edited).
+    template<class Edit>
+    void editCellFormat(int row, int column, Edit&& edit, std::uint32_t key = 0);
 
     void setValue(int row, int column, const QString& value);
     const Cell* cell(int row, int column) const;
@@ -246,16 +270,29 @@ template<class Edit> void SheetModel::editSheetFormat(Edit&& edit) {
             c.cell.format = mapped(c.cell.format);
 }
 
-template<class Edit> void SheetModel::editCellFormat(int row, int column, Edit&& edit) {
+template<class Edit>
+std::uint32_t FormatTable::edited(std::uint32_t id, std::uint32_t key, Edit&& edit) {
+    const std::uint64_t slot = static_cast<std::uint64_t>(id) << 32 | key;
+    if (key != 0)
+        if (const auto it = mEdited.find(slot); it != mEdited.end())
+            return it->second;
+    CellFormat f = at(id);
+    edit(f);
+    const std::uint32_t result = intern(f);
+    if (key != 0)
+        mEdited.emplace(slot, result);
+    return result;
+}
+
+template<class Edit>
+void SheetModel::editCellFormat(int row, int column, Edit&& edit, std::uint32_t key) {
     CellRect area{row, column, row, column};
     if (const CellRect* m = mergeAt(row, column))
         area = *m;
     for (int r = area.top; r <= area.bottom; ++r)
         for (int c = area.left; c <= area.right; ++c) {
             Cell& target = touchCell(r, c);
-            CellFormat f = mFormats.at(target.format);
-            edit(f);
-            target.format = mFormats.intern(f);
+            target.format = mFormats.edited(target.format, key, edit);
         }
 }
 
