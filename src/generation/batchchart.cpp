@@ -61,7 +61,7 @@ void writePicture(const engine::SheetModel& sheet, const engine::CellRect& used,
 void writePdf(const engine::SheetModel& sheet, const engine::CellRect& used, const QString& path,
               const PdfOptions& options, ExistingFile existing) {
     const engine::RangePrintout chart(sheet, used);
-    const QString title = sheet.cell(2, 2) ? sheet.cell(2, 2)->value : QString();
+    const QString title = sheet.cell(2, 2) ? sheet.cell(2, 2)->value() : QString();
     writeFileSafely(
         path, [&](QIODevice& file) { writeChartPdf(file, chart, title, options); }, existing);
 }

@@ -51,7 +51,7 @@ TEST_F(BatchChartTest, WritesWorkbookPictureAndPdf) {
     const BatchResult r = makeChartFiles(req);
     ASSERT_TRUE(r.ok) << r.errors.join('\n').toStdString();
     const auto model = engine::readXls(req.workbookPath);
-    EXPECT_EQ(model->activeSheet().cell(2, 2)->value,
+    EXPECT_EQ(model->activeSheet().cell(2, 2)->value(),
               QStringLiteral("Family Tree for Ada Lovelace"));
     QFile svg(req.picturePath), pdf(req.pdfPath);
     ASSERT_TRUE(svg.open(QIODevice::ReadOnly));

@@ -267,8 +267,8 @@ TEST_F(RangePictureTest, OverflowingTextHidesGridlinesUpToTheNextFilledCell) {
     ASSERT_EQ(band.texts.size(), 2u);
     const TextRun& run = band.texts[0];
     EXPECT_EQ(run.clip.right(), 127);
-    EXPECT_LT(run.text.size(), sheet.cell(1, 1)->value.size());
-    EXPECT_TRUE(sheet.cell(1, 1)->value.startsWith(run.text));
+    EXPECT_LT(run.text.size(), sheet.cell(1, 1)->value().size());
+    EXPECT_TRUE(sheet.cell(1, 1)->value().startsWith(run.text));
 }
 
 TEST_F(RangePictureTest, AlignmentPlacesTextInItsCell) {

@@ -252,8 +252,8 @@ TEST(XlsCorrupt, DuplicateCellsKeepTheFirstAndNumbersShowAsText) {
         const double value = 2.5;
         s.append(reinterpret_cast<const char*>(&value), 8);
     }));
-    EXPECT_EQ(workbook->activeSheet().cell(1, 1)->value, QStringLiteral("123.45"));
-    EXPECT_EQ(workbook->activeSheet().cell(1, 2)->value, QStringLiteral("2.5"));
+    EXPECT_EQ(workbook->activeSheet().cell(1, 1)->value(), QStringLiteral("123.45"));
+    EXPECT_EQ(workbook->activeSheet().cell(1, 2)->value(), QStringLiteral("2.5"));
 }
 
 TEST(XlsCorrupt, RandomDamageOnlyEverThrowsFailure) {

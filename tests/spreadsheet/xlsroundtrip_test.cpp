@@ -86,7 +86,7 @@ TEST(XlsRoundTrip, EveryModelPropertySurvives) {
         want.forEachCell([&](int row, int column, const Cell& cell) {
             const Cell* read = got.cell(row, column);
             ASSERT_NE(read, nullptr) << row << "," << column;
-            EXPECT_EQ(read->value, cell.value) << row << "," << column;
+            EXPECT_EQ(read->value(), cell.value()) << row << "," << column;
             EXPECT_EQ(formatOf(*decoded, read), formatOf(original, &cell)) << row << "," << column;
         });
         for (int column = 1; column <= kMaxColumns; ++column) {
@@ -135,7 +135,7 @@ TEST(XlsRoundTrip, WriteXlsReplacesTheFileAndReportsAccessErrors) {
     WorkbookModel workbook;
     test::buildSampleChart(workbook, 3);
     writeXls(workbook, path);
-    EXPECT_EQ(readXls(path)->activeSheet().cell(2, 2)->value, test::kSampleTitle);
+    EXPECT_EQ(readXls(path)->activeSheet().cell(2, 2)->value(), test::kSampleTitle);
     EXPECT_THROW(writeXls(workbook, dir.filePath(QStringLiteral("missing/chart.xls"))), Failure);
     try {
         readXls(dir.filePath(QStringLiteral("none.xls")));
@@ -150,8 +150,8 @@ TEST(XlsRoundTrip, WriteXlsReplacesTheFileAndReportsAccessErrors) {
 void expectSampleChart(const WorkbookModel& workbook) {
     const SheetModel& sheet = workbook.activeSheet();
     const FormatTable& formats = workbook.formats();
-    EXPECT_EQ(sheet.cell(2, 2)->value, test::kSampleTitle);
-    EXPECT_EQ(sheet.cell(3, 2)->value, QStringLiteral("5 Generations"));
+    EXPECT_EQ(sheet.cell(2, 2)->value(), test::kSampleTitle);
+    EXPECT_EQ(sheet.cell(3, 2)->value(), QStringLiteral("5 Generations"));
     const CellFormat& title = sheet.formatAt(2, 2);
     EXPECT_EQ(title.fontName, QStringLiteral("Tahoma"));
     EXPECT_EQ(title.fontSize, 20);

@@ -291,7 +291,7 @@ public:
 
     QVariant value() const override {
         const Cell* c = mWhere.sheet().cell(mRect.top, mRect.left);
-        return c ? QVariant(c->value) : QVariant(QString());
+        return c ? QVariant(c->value()) : QVariant(QString());
     }
     void setValue(const QVariant& value) override {
         SheetModel& sheet = mWhere.sheet();

@@ -81,8 +81,8 @@ RangeScan scanRange(const SheetModel& sheet, const CellRect& range, bool collect
         double& rowPoints = points[row - range.top];
         for (const ColumnCell& c : sheet.cellsInRow(row)) {
             if (collectCells && c.column >= range.left && c.column <= range.right)
-                scan.cells.push_back({row, c.column, &c.cell});
-            const double cellPoints = needed(c.cell.format);
+                scan.cells.push_back({row, c.column, &c});
+            const double cellPoints = needed(c.format);
             if (cellPoints <= rowPoints)
                 continue;
             // A merged area's font counts for its top row only.
@@ -349,8 +349,8 @@ private:
             for (int e = area.top + 1; e <= area.bottom; ++e)
                 mBlockedHorizontal.push_back(
                     {e - mRange.top, area.left - mRange.left, area.right - mRange.left});
-            if (anchor && !anchor->value.isEmpty())
-                addText(anchor->value, f, area, false);
+            if (anchor && !anchor->value().isEmpty())
+                addText(anchor->value(), f, area, false);
         }
     }
 
@@ -362,8 +362,8 @@ private:
             if (merge)
                 continue; // fill and text belong to the whole area
             addFill({p.row, p.column, p.row, p.column}, f);
-            if (!p.cell->value.isEmpty())
-                addText(p.cell->value, f, {p.row, p.column, p.row, p.column}, true);
+            if (!p.cell->value().isEmpty())
+                addText(p.cell->value(), f, {p.row, p.column, p.row, p.column}, true);
         }
     }
 
@@ -417,7 +417,7 @@ private:
         if (column < mRange.left || column > mRange.right)
             return false;
         const Cell* c = mSheet.cell(row, column);
-        return (!c || c->value.isEmpty()) && !mergeAt(row, column);
+        return (!c || c->value().isEmpty()) && !mergeAt(row, column);
     }
 
     void addText(const QString& value, const CellFormat& f, const CellRect& area,

@@ -533,7 +533,7 @@ private:
             return;
         Cell& cell = mSheet.touchCell(row + 1, col + 1);
         cell.format = mXfFormats[xf];
-        cell.value = value;
+        cell.setValue(value);
     }
 
     // MULBLANK (2 bytes per cell: XF) and MULRK (6 bytes per cell: XF and RK number).

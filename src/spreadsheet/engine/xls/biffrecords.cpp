@@ -1,5 +1,6 @@
 #include "biffrecords.h"
 
+#include <QtEndian>
 #include <algorithm>
 #include <cmath>
 
@@ -67,6 +68,31 @@ void putShortString(QByteArray& out, QStringView text) {
 qsizetype shortStringSize(QStringView text) {
     return 2 + charBytes(text, fitsLatin1(text));
 }
+
+// A whole record's room at the end of the stream, filled through a pointer: the cell table's
+// records are many and short, and growing the stream field by field would cost more than
+// writing them.
+class RecordSpace {
+public:
+    RecordSpace(QByteArray& out, std::uint16_t id, std::uint16_t length) {
+        const qsizetype at = out.size();
+        out.resize(at + 4 + length);
+        mNext = out.data() + at;
+        u16(id);
+        u16(length);
+    }
+    void u16(std::uint16_t v) {
+        qToLittleEndian(v, mNext);
+        mNext += 2;
+    }
+    void u32(std::uint32_t v) {
+        qToLittleEndian(v, mNext);
+        mNext += 4;
+    }
+
+private:
+    char* mNext;
+};
 
 } // namespace
 
@@ -385,49 +411,49 @@ void appendDimensions(QByteArray& out, std::uint32_t rowFirst, std::uint32_t row
 
 void appendRow(QByteArray& out, std::uint16_t row, std::uint16_t colFirst, std::uint16_t colLimit,
                std::uint16_t heightTwips) {
-    putHeader(out, kRow, 16);
-    putU16(out, row);
-    putU16(out, colFirst);
-    putU16(out, colLimit);
-    putU16(out, heightTwips ? heightTwips : kDefaultRowTwips);
-    putU16(out, 0);
-    putU16(out, 0);
+    RecordSpace r(out, kRow, 16);
+    r.u16(row);
+    r.u16(colFirst);
+    r.u16(colLimit);
+    r.u16(heightTwips ? heightTwips : kDefaultRowTwips);
+    r.u16(0);
+    r.u16(0);
     // Bit 8 is always set; fUnsynced (0x40) keeps an explicit height; default XF 15.
-    putU32(out, 0x0100u | (heightTwips ? 0x40u : 0u) | (std::uint32_t(kDefaultCellXf) << 16));
+    r.u32(0x0100u | (heightTwips ? 0x40u : 0u) | (std::uint32_t(kDefaultCellXf) << 16));
 }
 
 void appendDbCell(QByteArray& out, std::uint32_t backToFirstRow,
                   std::span<const std::uint16_t> cellOffsets) {
-    putHeader(out, kDbCell, static_cast<std::uint16_t>(4 + 2 * cellOffsets.size()));
-    putU32(out, backToFirstRow);
+    RecordSpace r(out, kDbCell, static_cast<std::uint16_t>(4 + 2 * cellOffsets.size()));
+    r.u32(backToFirstRow);
     for (std::uint16_t offset : cellOffsets)
-        putU16(out, offset);
+        r.u16(offset);
 }
 
 void appendBlank(QByteArray& out, std::uint16_t row, std::uint16_t col, std::uint16_t ixfe) {
-    putHeader(out, kBlank, 6);
-    putU16(out, row);
-    putU16(out, col);
-    putU16(out, ixfe);
+    RecordSpace r(out, kBlank, 6);
+    r.u16(row);
+    r.u16(col);
+    r.u16(ixfe);
 }
 
 void appendMulBlank(QByteArray& out, std::uint16_t row, std::uint16_t colFirst,
                     std::span<const std::uint16_t> ixfes) {
-    putHeader(out, kMulBlank, static_cast<std::uint16_t>(6 + 2 * ixfes.size()));
-    putU16(out, row);
-    putU16(out, colFirst);
+    RecordSpace r(out, kMulBlank, static_cast<std::uint16_t>(6 + 2 * ixfes.size()));
+    r.u16(row);
+    r.u16(colFirst);
     for (std::uint16_t ixfe : ixfes)
-        putU16(out, ixfe);
-    putU16(out, static_cast<std::uint16_t>(colFirst + ixfes.size() - 1));
+        r.u16(ixfe);
+    r.u16(static_cast<std::uint16_t>(colFirst + ixfes.size() - 1));
 }
 
 void appendLabelSst(QByteArray& out, std::uint16_t row, std::uint16_t col, std::uint16_t ixfe,
                     std::uint32_t isst) {
-    putHeader(out, kLabelSst, 10);
-    putU16(out, row);
-    putU16(out, col);
-    putU16(out, ixfe);
-    putU32(out, isst);
+    RecordSpace r(out, kLabelSst, 10);
+    r.u16(row);
+    r.u16(col);
+    r.u16(ixfe);
+    r.u32(isst);
 }
 
 void appendMergedCells(QByteArray& out, std::span<const MergeArea> areas) {

@@ -135,7 +135,7 @@ CellFormat formatFrom(const XfRecord& xf, const FontRecord& font) {
 
 StyleTable::StyleTable(const FormatTable& formats)
     : mFormats(formats), mNormalFont(fontFor(formats.at(FormatTable::kDefault))),
-      mXfOfFormat(formats.size(), -1) {
+      mXfOfFormat(formats.size(), -1), mTwipsOfFormat(formats.size(), 0) {
     mXfOfFormat[FormatTable::kDefault] = kDefaultCellXf;
 }
 
@@ -163,8 +163,12 @@ std::uint16_t StyleTable::xfOf(std::uint32_t formatId) {
     return static_cast<std::uint16_t>(xf);
 }
 
-std::uint16_t StyleTable::fontTwipsOf(std::uint32_t formatId) const {
-    return fontFor(mFormats.at(formatId)).heightTwips;
+std::uint16_t StyleTable::fontTwipsOf(std::uint32_t formatId) {
+    // Asked for every cell of every row: worked out once per format.
+    std::uint16_t& twips = mTwipsOfFormat.at(formatId);
+    if (twips == 0)
+        twips = fontFor(mFormats.at(formatId)).heightTwips;
+    return twips;
 }
 
 void StyleTable::appendRecords(QByteArray& out) const {

@@ -28,7 +28,7 @@ public:
 
     // The XF of a format, assigned on first use; throws Failure past the format limit.
     std::uint16_t xfOf(std::uint32_t formatId);
-    std::uint16_t fontTwipsOf(std::uint32_t formatId) const;
+    std::uint16_t fontTwipsOf(std::uint32_t formatId);
     std::size_t cellXfCount() const { return mCellXfs.size(); }
 
     // FONT, XF and STYLE records, in that order.
@@ -39,9 +39,10 @@ private:
 
     const FormatTable& mFormats;
     FontRecord mNormalFont;
-    std::vector<int> mXfOfFormat;   // by format id, -1 while unassigned
-    std::vector<FontRecord> mFonts; // fonts from index 5 on
-    std::vector<XfRecord> mCellXfs; // XFs from index 16 on
+    std::vector<int> mXfOfFormat;              // by format id, -1 while unassigned
+    std::vector<std::uint16_t> mTwipsOfFormat; // by format id, 0 while unknown
+    std::vector<FontRecord> mFonts;            // fonts from index 5 on
+    std::vector<XfRecord> mCellXfs;            // XFs from index 16 on
 };
 
 } // namespace pq::engine::biff

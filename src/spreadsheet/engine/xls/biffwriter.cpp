@@ -43,6 +43,7 @@ public:
 
     QByteArray write() {
         planSheets();
+        mOut.reserve(expectedSize());
         std::vector<qsizetype> offsetSlots = writeGlobals();
         for (std::size_t i = 0; i < mWorkbook.sheets().size(); ++i) {
             patchU32(mOut, offsetSlots[i], static_cast<std::uint32_t>(mOut.size()));
@@ -60,12 +61,12 @@ private:
             checkSheetName(sheet->name(), names);
             sheet->forEachCell([&](int, int, const Cell& cell) {
                 mStyles.xfOf(cell.format);
-                if (!cell.value.isEmpty()) {
+                if (!cell.value().isEmpty()) {
                     ++mStringReferences;
-                    if (!mStringIndex.contains(cell.value)) {
-                        mStringIndex.insert(cell.value,
+                    if (!mStringIndex.contains(cell.value())) {
+                        mStringIndex.insert(cell.value(),
                                             static_cast<std::uint32_t>(mStrings.size()));
-                        mStrings.push_back(cell.value);
+                        mStrings.push_back(cell.value());
                     }
                 }
             });
@@ -74,6 +75,17 @@ private:
         }
         if (mWorkbook.sheets().empty())
             throw Failure(QStringLiteral("A workbook needs at least one sheet"));
+    }
+
+    // About what the stream will take, so that it is allocated once: a ROW record and a few
+    // bytes per cell, and room for the globals.
+    qsizetype expectedSize() const {
+        qsizetype bytes = 16384;
+        for (const auto& sheet : mWorkbook.sheets())
+            bytes += 24 * qsizetype(sheet->rowCount()) + 6 * qsizetype(sheet->cellCount());
+        for (const QString& s : mStrings)
+            bytes += 3 + 2 * s.size();
+        return bytes;
     }
 
     std::vector<qsizetype> writeGlobals() {
@@ -255,7 +267,7 @@ private:
     std::uint16_t heightForFonts(std::span<const ColumnCell> cells) {
         std::uint16_t largestFont = 0;
         for (const ColumnCell& c : cells)
-            largestFont = std::max(largestFont, mStyles.fontTwipsOf(c.cell.format));
+            largestFont = std::max(largestFont, mStyles.fontTwipsOf(c.format));
         const std::uint16_t twips = rowTwipsForFont(largestFont);
         return twips > kDefaultRowTwips ? twips : 0;
     }
@@ -305,16 +317,16 @@ private:
         while (i < cells.size()) {
             const ColumnCell& first = cells[i];
             const auto column = static_cast<std::uint16_t>(first.column - 1);
-            if (!first.cell.value.isEmpty()) {
-                appendLabelSst(mOut, row.row, column, mStyles.xfOf(first.cell.format),
-                               mStringIndex.value(first.cell.value));
+            if (!first.value().isEmpty()) {
+                appendLabelSst(mOut, row.row, column, mStyles.xfOf(first.format),
+                               mStringIndex.value(first.value()));
                 ++i;
                 continue;
             }
             mBlankRun.clear();
-            while (i < cells.size() && cells[i].cell.value.isEmpty() &&
+            while (i < cells.size() && cells[i].value().isEmpty() &&
                    cells[i].column - 1 == column + static_cast<int>(mBlankRun.size())) {
-                mBlankRun.push_back(mStyles.xfOf(cells[i].cell.format));
+                mBlankRun.push_back(mStyles.xfOf(cells[i].format));
                 ++i;
             }
             if (mBlankRun.size() == 1)

@@ -19,6 +19,20 @@ std::size_t CellFormatHash::operator()(const CellFormat& f) const noexcept {
     return h;
 }
 
+const QString& Cell::emptyText() {
+    static const QString empty;
+    return empty;
+}
+
+void Cell::setValue(const QString& text) {
+    if (text.isEmpty())
+        mText.reset();
+    else if (mText)
+        *mText = text;
+    else
+        mText = std::make_unique<QString>(text);
+}
+
 FormatTable::FormatTable() {
     intern(CellFormat{});
 }
@@ -68,12 +82,12 @@ Cell& SheetModel::touchCell(int row, int column) {
     } else {
         it = seek(r.cells, column);
         if (it != r.cells.end() && it->column == column)
-            return it->cell;
+            return *it;
     }
-    it = r.cells.insert(it, ColumnCell{column, Cell{QString(), defaultFormatAt(column)}});
+    it = r.cells.insert(it, ColumnCell{Cell(defaultFormatAt(column)), column});
     ++mCellCount;
     growUsedRange(row, column);
-    return it->cell;
+    return *it;
 }
 
 // A layout fills a column from top to bottom, each cell in another row's memory: fetching the
@@ -91,7 +105,7 @@ void SheetModel::setValue(int row, int column, const QString& value) {
         row = m->top;
         column = m->left;
     }
-    touchCell(row, column).value = value;
+    touchCell(row, column).setValue(value);
 }
 
 const Cell* SheetModel::cell(int row, int column) const {
@@ -99,7 +113,7 @@ const Cell* SheetModel::cell(int row, int column) const {
         return nullptr;
     const auto& cells = mRows[row - 1].cells;
     const auto it = seek(cells, column);
-    return it != cells.end() && it->column == column ? &it->cell : nullptr;
+    return it != cells.end() && it->column == column ? &*it : nullptr;
 }
 
 std::span<const ColumnCell> SheetModel::cellsInRow(int row) const {
@@ -158,7 +172,7 @@ void SheetModel::merge(const CellRect& area) {
             Cell& target = touchCell(r, c);
             target.format = anchorFormat;
             if (r != area.top || c != area.left)
-                target.value.clear();
+                target.setValue(QString());
         }
     // An overlapping earlier merge is absorbed into the new area.
     std::erase_if(mMerges, [&](const CellRect& m) {

@@ -67,7 +67,8 @@ public:
 private:
     std::vector<CellFormat> mFormats;
     std::unordered_map<CellFormat, std::uint32_t, CellFormatHash> mIds;
-    std::unordered_map<std::uint64_t, std::uint32_t> mEdited; // (format, edit key) -> format
+    // By format id: the named edits made of it and the formats they made. A format has few.
+    std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> mEdited;
 };
 
 // The properties an edit key can name.
@@ -87,15 +88,30 @@ constexpr std::uint32_t editKey(EditedProperty property, int value) {
            (static_cast<std::uint32_t>(value) & 0xFFFFFF);
 }
 
-struct Cell {
-    QString value; // empty: a blank cell that only carries its format
+// A cell: its format and, when it shows something, its text. Nearly every cell of a chart is
+// a blank that only carries its format, so the text is held apart: a blank costs a pointer
+// and its format.
+class Cell {
+public:
+    Cell() = default;
+    explicit Cell(std::uint32_t format) : format(format) {}
+
+    const QString& value() const { return mText ? *mText : emptyText(); }
+    void setValue(const QString& text);
+
+private:
+    static const QString& emptyText();
+    std::unique_ptr<QString> mText; // null for a blank
+
+public:
+    // After the text, so that a row's column fits in the room left at the end.
     std::uint32_t format = FormatTable::kDefault;
 };
 
-// A cell with its column, as a row stores it.
-struct ColumnCell {
+// A cell with its column, as a row stores it. The column takes the room the cell leaves
+// unused at its end, so a stored cell costs no more than the cell.
+struct ColumnCell : Cell {
     int column = 0;
-    Cell cell;
 };
 
 // A rectangle of 1-based rows and columns, both ends included.
@@ -181,7 +197,7 @@ public:
     template<class Visit> void forEachCell(Visit&& visit) const {
         for (std::size_t r = 0; r < mRows.size(); ++r)
             for (const ColumnCell& c : mRows[r].cells)
-                visit(static_cast<int>(r) + 1, c.column, c.cell);
+                visit(static_cast<int>(r) + 1, c.column, static_cast<const Cell&>(c));
     }
 
     // Room for the cells of an area (readers know it from the file), so that filling it
@@ -267,20 +283,23 @@ template<class Edit> void SheetModel::editSheetFormat(Edit&& edit) {
         id = mapped(id);
     for (auto& row : mRows)
         for (ColumnCell& c : row.cells)
-            c.cell.format = mapped(c.cell.format);
+            c.format = mapped(c.format);
 }
 
 template<class Edit>
 std::uint32_t FormatTable::edited(std::uint32_t id, std::uint32_t key, Edit&& edit) {
-    const std::uint64_t slot = static_cast<std::uint64_t>(id) << 32 | key;
-    if (key != 0)
-        if (const auto it = mEdited.find(slot); it != mEdited.end())
-            return it->second;
+    if (key != 0 && id < mEdited.size())
+        for (const auto& [known, result] : mEdited[id])
+            if (known == key)
+                return result;
     CellFormat f = at(id);
     edit(f);
     const std::uint32_t result = intern(f);
-    if (key != 0)
-        mEdited.emplace(slot, result);
+    if (key != 0) {
+        if (id >= mEdited.size())
+            mEdited.resize(id + 1);
+        mEdited[id].emplace_back(key, result);
+    }
     return result;
 }
 
