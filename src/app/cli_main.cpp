@@ -6,6 +6,8 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -69,15 +71,26 @@ private:
     QStringList mOriginals;
 };
 
+// Whether the command line asks for a picture or a PDF (the options, as "--pdf" or "--pdf=F").
+bool drawsAnything(int argc, char* argv[]) {
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+        if (std::strncmp(argv[i], "--picture", 9) == 0 || std::strncmp(argv[i], "--pdf", 5) == 0)
+            return true;
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Fonts and pictures need a GUI application, never a window: draw offscreen.
+    // Pictures and PDFs need fonts, which need a GUI application, never a window: draw
+    // offscreen. A workbook alone starts sooner without one.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("pedigrafa-cli"));
-    QGuiApplication::setApplicationVersion(QStringLiteral(PQ_VERSION));
+    const std::unique_ptr<QCoreApplication> app =
+        drawsAnything(argc, argv) ? std::make_unique<QGuiApplication>(argc, argv)
+                                  : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("pedigrafa-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PQ_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
