@@ -1,6 +1,6 @@
 # Builds the fuzzer with clang in its own build tree and runs it for a bounded time over the
 # seed corpus. cmake -DSOURCE_DIR=tests/fuzz -DBUILD_DIR=... -DSECONDS=30 -P runfuzz.cmake
-# Prints "SKIP:" when clang or libFuzzer is missing.
+# Prints "SKIP:" when clang is missing; any other trouble fails.
 find_program(CLANGXX NAMES clang++-14 clang++)
 if(NOT CLANGXX)
     message("SKIP: clang++ is not installed")
@@ -13,10 +13,9 @@ endif()
 execute_process(
     COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${BUILD_DIR} -DCMAKE_CXX_COMPILER=${CLANGXX}
             -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    RESULT_VARIABLE configured OUTPUT_QUIET)
+    RESULT_VARIABLE configured OUTPUT_VARIABLE log ERROR_VARIABLE log)
 if(NOT configured EQUAL 0)
-    message("SKIP: the clang fuzzer build could not be configured")
-    return()
+    message(FATAL_ERROR "the clang fuzzer build could not be configured:\n${log}")
 endif()
 execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} -j2 RESULT_VARIABLE built
                 OUTPUT_VARIABLE log ERROR_VARIABLE log)
