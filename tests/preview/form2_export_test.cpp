@@ -3,6 +3,7 @@
 #include "mainwindow/services/errorreport.h"
 #include "preview/filecopy.h"
 #include "previewfixture.h"
+#include "support/faultydisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,11 +14,6 @@
 
 namespace pq::test {
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void writeFile(const QString& path, const QByteArray& data) {
     QFile f(path);
@@ -178,6 +174,21 @@ TEST_F(Form2Export, ReadOnlyFolderKeepsTheOldFile) {
     EXPECT_EQ(readAll(path), QByteArray("old"));
     ASSERT_EQ(dialogs.errorReports().size(), 1u);
     EXPECT_TRUE(dialogs.errorReports()[0].text.contains(QStringLiteral("at line 130")));
+}
+
+TEST_F(Form2Export, CopyOnAFullDiskKeepsTheOldFileAndReportsWhy) {
+    FullDisk disk;
+    if (!disk.whyNot().empty())
+        GTEST_SKIP() << disk.whyNot();
+    const QString path = disk.path(QStringLiteral("smith.xls"));
+    disk.fillAfter(QStringLiteral("smith.xls"), "old chart");
+    dialogs.savePaths = {path};
+    form->PushButton6->click();
+    EXPECT_EQ(readAll(path), QByteArray("old chart"));
+    // The overwrite question, then the report and no "Done.".
+    EXPECT_EQ(texts().size(), 2);
+    EXPECT_EQ(texts().last(), errorReportText("cannot write " + path + ": No space left on device",
+                                              loc::kForm2PushButton6Click, 130));
 }
 
 TEST_F(Form2Export, TheTemporaryWorkbookAsTargetCountsAsSaved) {
