@@ -1,6 +1,7 @@
 #include "batchchart.h"
 
 #include "base/numeric.h"
+#include "chartfill.h"
 #include "chartlayout.h"
 #include "generationrun.h"
 #include "mainwindow/services/dialogs.h"
@@ -35,7 +36,7 @@ public:
 };
 
 BatchResult fail(int code, const QString& message) {
-    return BatchResult{false, code, {message}};
+    return BatchResult{false, code, {message}, {}};
 }
 
 void writeBytes(const QString& path, const QByteArray& bytes) {
@@ -118,6 +119,17 @@ BatchResult makeChartFiles(const BatchRequest& request) {
         if (const QString problem = checkTarget(target, request.force); !problem.isEmpty())
             return fail(problem.contains(QLatin1String("--force")) ? 3 : 2, problem);
 
+    ChartFill fill;
+    if (!request.gedcomPath.isEmpty()) {
+        PreparedFill prepared =
+            prepareChartFill(request.gedcomPath, request.name,
+                             static_cast<int>(generationColumnsFor(request.generations)));
+        if (!prepared.errors.isEmpty())
+            return BatchResult{false, 2, prepared.errors, prepared.fill.warnings};
+        fill = std::move(prepared.fill);
+    }
+    const QString name = request.gedcomPath.isEmpty() ? request.name : fill.name;
+
     CollectingDialogs dialogs;
     {
         Guard g(dialogs, loc::kForm1PushButton1Click);
@@ -127,14 +139,15 @@ BatchResult makeChartFiles(const BatchRequest& request) {
         g(112, [&] { workbook = app->workbooks()->add(); });
         xl::Ref<xl::Worksheet> sheet;
         g(116, [&] { sheet = workbook->activeSheet(); });
-        LayOutChart(g, sheet, {[&] { return request.name; }, [&] { return request.generations; }});
+        LayOutChart(g, sheet, {[&] { return name; }, [&] { return request.generations; }});
+        FillChart(g, sheet, fill);
         // A chart with a failed step is not written: a batch never leaves a partial file.
         if (dialogs.errors.isEmpty())
             g(214, [&] { workbook->saveAs(request.workbookPath, xl::xlExcel8); });
         g(220, [&] { app->quit(); });
     }
     if (!dialogs.errors.isEmpty())
-        return BatchResult{false, 1, dialogs.errors};
+        return BatchResult{false, 1, dialogs.errors, fill.warnings};
 
     try {
         if (!request.picturePath.isEmpty() || !request.pdfPath.isEmpty()) {
@@ -150,9 +163,9 @@ BatchResult makeChartFiles(const BatchRequest& request) {
                 writePdf(sheet, *used, request.pdfPath);
         }
     } catch (const Failure& f) {
-        return fail(1, f.description());
+        return BatchResult{false, 1, {f.description()}, fill.warnings};
     }
-    return BatchResult{true, 0, {}};
+    return BatchResult{true, 0, {}, fill.warnings};
 }
 
 } // namespace pq
