@@ -14,15 +14,19 @@ std::uint64_t hashOf(std::string_view key) {
     std::uint64_t h = 14695981039346656037ull; // FNV-1a
     for (const char c : key)
         h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return h;
+    // Cross-references differ in their last digits: mix those into the low bits that pick the
+    // slot.
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    return h ^ (h >> 33);
 }
 
 } // namespace
 
-std::size_t XrefIndex::slotOf(std::string_view key) const {
+std::size_t XrefIndex::slotOf(std::string_view key, std::uint64_t hash) const {
     const std::size_t mask = mSlots.size() - 1;
-    std::size_t i = hashOf(key) & mask;
-    while (mSlots[i].value >= 0 && mSlots[i].key != key)
+    std::size_t i = hash & mask;
+    while (mSlots[i].value >= 0 && (mSlots[i].hash != hash || mSlots[i].key != key))
         i = (i + 1) & mask;
     return i;
 }
@@ -32,22 +36,23 @@ void XrefIndex::grow() {
     mSlots.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
     for (const Slot& s : old)
         if (s.value >= 0)
-            mSlots[slotOf(s.key)] = s;
+            mSlots[slotOf(s.key, s.hash)] = s;
 }
 
 std::int32_t XrefIndex::insert(std::string_view key, std::int32_t value) {
     if ((mUsed + 1) * 2 > mSlots.size())
         grow();
-    Slot& slot = mSlots[slotOf(key)];
+    const std::uint64_t hash = hashOf(key);
+    Slot& slot = mSlots[slotOf(key, hash)];
     if (slot.value >= 0)
         return slot.value;
-    slot = {key, value};
+    slot = {hash, key, value};
     ++mUsed;
     return -1;
 }
 
 std::int32_t XrefIndex::find(std::string_view key) const {
-    return mSlots.empty() ? -1 : mSlots[slotOf(key)].value;
+    return mSlots.empty() ? -1 : mSlots[slotOf(key, hashOf(key))].value;
 }
 
 // ---- reading ----
@@ -91,18 +96,21 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::optional<Event> eventOf(std::string_view tag) {
-    if (tag == "BIRT")
+std::optional<Event> eventOf(std::uint32_t code) {
+    switch (code) {
+    case tagCode("BIRT"):
         return Event::Birth;
-    if (tag == "CHR")
+    case tagCode("CHR"):
         return Event::Christening;
-    if (tag == "BAPM")
+    case tagCode("BAPM"):
         return Event::Baptism;
-    if (tag == "DEAT")
+    case tagCode("DEAT"):
         return Event::Death;
-    if (tag == "BURI")
+    case tagCode("BURI"):
         return Event::Burial;
-    return std::nullopt;
+    default:
+        return std::nullopt;
+    }
 }
 
 QString quoted(std::string_view s) {
@@ -146,7 +154,7 @@ private:
             lastLine = line.number;
             switch (line.level) {
             case 0:
-                trailer = line.tag == "TRLR";
+                trailer = line.code == tagCode("TRLR");
                 startRecord(line);
                 break;
             case 1:
@@ -177,7 +185,7 @@ private:
         // Lines skipped before the first one are reported as warnings: the first of them is
         // where the file goes wrong.
         const bool skipped = w.total() > warningsBefore;
-        if (line.level == 0 && line.tag == "HEAD" && !skipped)
+        if (line.level == 0 && line.code == tagCode("HEAD") && !skipped)
             return;
         const std::uint32_t where = skipped && w.kept().size() > warningsBefore
                                         ? w.kept()[warningsBefore].line
@@ -190,8 +198,8 @@ private:
     void startRecord(const Line& line) {
         record = Record::Other;
         context = Context::Other;
-        const bool isPerson = line.tag == "INDI";
-        if (!isPerson && line.tag != "FAM")
+        const bool isPerson = line.code == tagCode("INDI");
+        if (!isPerson && line.code != tagCode("FAM"))
             return;
         if (line.xref.empty()) {
             w.add(line.number, [&] {
@@ -243,15 +251,15 @@ private:
     void personFact(const Line& line) {
         context = Context::Other;
         Person& p = f.mPeople[current];
-        if (line.tag == "NAME") {
+        if (line.code == tagCode("NAME")) {
             if (!p.name.isSet())
                 p.name = f.mSource->ref(line);
             else
                 f.mOtherNames.push_back({current, f.mSource->ref(line)});
-        } else if (const auto e = eventOf(line.tag)) {
+        } else if (const auto e = eventOf(line.code)) {
             context = Context::Event;
             event = *e;
-        } else if (line.tag == "FAMC") {
+        } else if (line.code == tagCode("FAMC")) {
             if (const auto target = pointerValue(line); target && !target->empty()) {
                 parentLinks.push_back({current, *target, line.number});
                 context = Context::ParentFamily;
@@ -261,11 +269,11 @@ private:
 
     void personDetail(const Line& line) {
         Person& p = f.mPeople[current];
-        if (context == Context::Event && line.tag == "DATE") {
+        if (context == Context::Event && line.code == tagCode("DATE")) {
             TextRef& date = p.dates[static_cast<int>(event)];
             if (!date.isSet() && !trimmed(line.value).empty())
                 date = f.mSource->ref(line);
-        } else if (context == Context::ParentFamily && line.tag == "PEDI") {
+        } else if (context == Context::ParentFamily && line.code == tagCode("PEDI")) {
             const std::string_view v = trimmed(line.value);
             parentLinks.back().pedigree = v.empty()                        ? Pedigree::Unstated
                                           : equalsIgnoringCase(v, "birth") ? Pedigree::Birth
@@ -274,8 +282,8 @@ private:
     }
 
     void familyFact(const Line& line) {
-        const bool husband = line.tag == "HUSB";
-        if (husband || line.tag == "WIFE") {
+        const bool husband = line.code == tagCode("HUSB");
+        if (husband || line.code == tagCode("WIFE")) {
             const auto target = pointerValue(line);
             if (!target || target->empty())
                 return;
@@ -291,7 +299,7 @@ private:
             }
             slot = *target;
             (husband ? s.husbandLine : s.wifeLine) = line.number;
-        } else if (line.tag == "CHIL") {
+        } else if (line.code == tagCode("CHIL")) {
             if (const auto target = pointerValue(line); target && !target->empty())
                 childLinks.push_back({current, *target, line.number});
         }

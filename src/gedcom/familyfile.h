@@ -49,10 +49,11 @@ public:
 
 private:
     struct Slot {
+        std::uint64_t hash = 0;
         std::string_view key;
         std::int32_t value = -1;
     };
-    std::size_t slotOf(std::string_view key) const;
+    std::size_t slotOf(std::string_view key, std::uint64_t hash) const;
     void grow();
 
     std::vector<Slot> mSlots;

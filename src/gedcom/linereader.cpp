@@ -80,14 +80,15 @@ Shape splitLine(std::string_view s, Line& out, const char** problem) {
     out.level = level;
     out.xref = xref;
     out.tag = s.substr(tagBegin, i - tagBegin);
+    out.code = tagCode(out.tag);
     // One delimiter separates tag and value; whatever follows it belongs to the value.
     out.value = i < s.size() ? s.substr(i + 1) : s.substr(s.size());
     out.end = 0;
     return Shape::Line;
 }
 
-bool isContinuation(std::string_view tag) {
-    return tag == "CONT" || tag == "CONC";
+bool isContinuation(const Line& line) {
+    return line.code == tagCode("CONT") || line.code == tagCode("CONC");
 }
 
 // A short, printable excerpt of a line for a warning.
@@ -192,9 +193,9 @@ std::string Source::joined(const TextRef& ref) const {
         Line line;
         const char* problem = nullptr;
         if (splitLine(physicalLine(mBytes, pos), line, &problem) != Shape::Line ||
-            !isContinuation(line.tag))
+            !isContinuation(line))
             continue;
-        if (line.tag == "CONT")
+        if (line.code == tagCode("CONT"))
             out += '\n';
         unescapeInto(out, line.value);
     }
@@ -257,7 +258,7 @@ bool LineReader::next(Line& line) {
         }
         mLastLevel = line.level;
         while (nextPhysical(mPending)) {
-            if (mPending.level != line.level + 1 || !isContinuation(mPending.tag)) {
+            if (mPending.level != line.level + 1 || !isContinuation(mPending)) {
                 mHavePending = true;
                 break;
             }

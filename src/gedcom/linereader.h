@@ -52,11 +52,23 @@ struct TextRef {
     bool continued() const { return end != 0; }
 };
 
+// A tag of up to four characters packed into a number, so that tags are compared (and
+// switched on) without comparing strings; 0 for longer tags.
+constexpr std::uint32_t tagCode(std::string_view tag) {
+    if (tag.size() > 4)
+        return 0;
+    std::uint32_t code = 0;
+    for (const char c : tag)
+        code = (code << 8) | static_cast<unsigned char>(c);
+    return code;
+}
+
 struct Line {
     std::uint32_t number = 0; // 1-based, as an editor counts lines
     int level = 0;
     std::string_view xref; // between the @ signs; empty when the line defines none
     std::string_view tag;
+    std::uint32_t code = 0; // tagCode(tag)
     std::string_view value; // as written: escapes not applied, continuations not joined
     std::uint32_t end = 0;  // past the last CONT or CONC line; 0 when none follows
 };
