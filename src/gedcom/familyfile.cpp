@@ -129,8 +129,7 @@ QString pointer(std::string_view xref) {
 class FileBuilder {
 public:
     explicit FileBuilder(FamilyFile& file)
-        : f(file), w(file.mWarnings), reader(*file.mSource, file.mWarnings),
-          warningsBefore(file.mWarnings.total()) {}
+        : f(file), w(file.mWarnings), reader(*file.mSource, file.mWarnings) {}
 
     void build() {
         readRecords();
@@ -172,8 +171,9 @@ private:
             }
         }
         if (first)
-            throw Failure(QStringLiteral("line 1: this is not a family-tree (GEDCOM) file: it "
-                                         "has no lines"));
+            throw Failure(QStringLiteral("line %1: this is not a family-tree (GEDCOM) file: it "
+                                         "has no lines with a level and a tag")
+                              .arg(std::max(reader.firstTextLine(), 1u)));
         if (!trailer)
             w.add(lastLine, [] {
                 return QStringLiteral("the file ends without its closing line \"0 TRLR\": it "
@@ -182,17 +182,12 @@ private:
     }
 
     void checkHeader(const Line& line) {
-        // Lines skipped before the first one are reported as warnings: the first of them is
-        // where the file goes wrong.
-        const bool skipped = w.total() > warningsBefore;
-        if (line.level == 0 && line.code == tagCode("HEAD") && !skipped)
+        if (line.level == 0 && line.code == tagCode("HEAD") &&
+            line.number == reader.firstTextLine())
             return;
-        const std::uint32_t where = skipped && w.kept().size() > warningsBefore
-                                        ? w.kept()[warningsBefore].line
-                                        : line.number;
         throw Failure(QStringLiteral("line %1: this is not a family-tree (GEDCOM) file: it does "
                                      "not begin with \"0 HEAD\"")
-                          .arg(where));
+                          .arg(reader.firstTextLine()));
     }
 
     void startRecord(const Line& line) {
@@ -358,7 +353,6 @@ private:
     Record record = Record::Other;
     Context context = Context::Other;
     Event event = Event::Birth;
-    std::size_t warningsBefore = 0;
     std::int32_t current = -1;
     std::vector<ParentLink> parentLinks;
     std::vector<ChildLink> childLinks;

@@ -220,6 +220,8 @@ bool LineReader::nextPhysical(Line& line) {
         ++mLineNumber;
         const char* problem = nullptr;
         const Shape shape = splitLine(text, line, &problem);
+        if (shape != Shape::Blank && mFirstTextLine == 0)
+            mFirstTextLine = mLineNumber;
         if (shape == Shape::Line) {
             line.number = mLineNumber;
             return true;

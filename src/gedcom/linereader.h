@@ -114,6 +114,8 @@ class LineReader {
 public:
     LineReader(const Source& source, Warnings& warnings);
     bool next(Line& line);
+    // The number of the first line that is not blank, well-formed or not; 0 before it is seen.
+    std::uint32_t firstTextLine() const { return mFirstTextLine; }
 
 private:
     bool nextPhysical(Line& line); // the next well-formed line, CONT and CONC not yet folded
@@ -122,6 +124,7 @@ private:
     Warnings& mWarnings;
     std::size_t mPos = 0;
     std::uint32_t mLineNumber = 0;
+    std::uint32_t mFirstTextLine = 0;
     int mLastLevel = -1;
     bool mHavePending = false;
     Line mPending;
