@@ -1,3 +1,6 @@
 add_test(NAME cli.end_to_end
          COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/cli_test.sh $<TARGET_FILE:pedigrafa-cli>)
 set_tests_properties(cli.end_to_end PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+add_test(NAME cli.gedcom
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/cli_gedcom_test.sh $<TARGET_FILE:pedigrafa-cli>)
+set_tests_properties(cli.gedcom PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
