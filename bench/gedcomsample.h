@@ -206,46 +206,62 @@ inline SampleTree makeSampleGedcom(int people, std::uint64_t seed = 1) {
         persons.push_back({male, born, parents, r.below(32), surname, {}});
         return static_cast<int>(persons.size() - 1);
     };
+    // About thirteen generations whatever the size: each is 15 % larger than the one before,
+    // and takes in a few newcomers (of the sex that is fewer), who bring new surnames.
     std::vector<int> cohort;
     for (int i = 0, founders = std::max(8, people / 29); i < founders; ++i)
         cohort.push_back(add(i % 2 == 0, 1600 + r.below(25), -1, r.below(60)));
-
     int generations = 1;
     bool done = false;
     while (!done) {
         std::vector<int> men, women, next;
         for (const int p : cohort)
             (persons[p].male ? men : women).push_back(p);
+        for (std::size_t i = 0, n = std::max<std::size_t>(1, cohort.size() / 20); i < n; ++i) {
+            const bool male = men.size() < women.size();
+            (male ? men : women).push_back(add(male, persons[cohort[i]].born, -1, r.below(60)));
+        }
         for (std::size_t i = men.size(); i > 1; --i) // couples form at random
             std::swap(men[i - 1], men[r.below(static_cast<int>(i))]);
-        const std::size_t couples = std::min(men.size(), women.size());
-        for (std::size_t c = 0; c < couples && !done; ++c) {
-            if (!r.chance(92))
-                continue;
-            const int husband = men[c], wife = women[c];
+        std::vector<std::pair<int, int>> couples;
+        for (std::size_t c = 0; c < std::min(men.size(), women.size()); ++c)
+            if (r.chance(92))
+                couples.emplace_back(men[c], women[c]);
+        const double perCouple = 1.15 * static_cast<double>(cohort.size()) /
+                                 static_cast<double>(std::max<std::size_t>(couples.size(), 1));
+        for (std::size_t c = 0; c < couples.size() && !done; ++c) {
+            const auto [husband, wife] = couples[c];
             const int family = static_cast<int>(families.size());
             const int older = std::max(persons[husband].born, persons[wife].born);
             families.push_back({husband, r.chance(4) ? -1 : wife, older + 20 + r.below(8), {}});
             persons[husband].spouseIn.push_back(family);
             if (families.back().wife >= 0)
                 persons[wife].spouseIn.push_back(family);
-            for (int k = r.below(6); k > 0 && !done; --k) {
+            const int children = static_cast<int>(perCouple * (0.5 + r.below(101) / 100.0) + 0.5);
+            for (int k = 0; k < children && !done; ++k) {
                 const bool known = r.chance(98); // otherwise the child's parents are unknown
                 const int child = add(r.chance(50), older + 21 + r.below(18), known ? family : -1,
                                       persons[husband].surname);
                 if (known)
                     families[family].children.push_back(child);
                 next.push_back(child);
-                done = static_cast<int>(persons.size()) == people - 1;
+                done = static_cast<int>(persons.size()) >= people - 1;
             }
         }
-        if (next.empty()) // a generation without children: start it again from the same people
+        if (next.empty()) // no children at all: the same people try again
             continue;
         cohort = std::move(next);
         ++generations;
     }
-    // The chart's person: a child of the last family, so every generation lies behind them.
-    const int lastFamily = static_cast<int>(families.size()) - 1;
+    // The chart's person: a child of the last family whose husband and wife both have known
+    // parents, so that every generation lies behind them.
+    int lastFamily = static_cast<int>(families.size()) - 1;
+    for (int f = lastFamily; f >= 0; --f)
+        if (families[f].wife >= 0 && persons[families[f].husband].parents >= 0 &&
+            persons[families[f].wife].parents >= 0) {
+            lastFamily = f;
+            break;
+        }
     const int root = add(false, families[lastFamily].married + 2, lastFamily, 0);
     families[lastFamily].children.push_back(root);
 

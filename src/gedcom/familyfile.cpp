@@ -2,6 +2,7 @@
 
 #include "base/failure.h"
 
+#include <QRandomGenerator>
 #include <optional>
 
 namespace pq::gedcom {
@@ -10,8 +11,12 @@ namespace pq::gedcom {
 
 namespace {
 
+// A salt drawn once per process, so that a file cannot be made to pile its cross-references
+// onto one slot.
+const std::uint64_t kSalt = QRandomGenerator::system()->generate64();
+
 std::uint64_t hashOf(std::string_view key) {
-    std::uint64_t h = 14695981039346656037ull; // FNV-1a
+    std::uint64_t h = 14695981039346656037ull ^ kSalt; // FNV-1a
     for (const char c : key)
         h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     // Cross-references differ in their last digits: mix those into the low bits that pick the
