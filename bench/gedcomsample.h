@@ -217,7 +217,7 @@ inline SampleTree makeSampleGedcom(int people, std::uint64_t seed = 1) {
         std::vector<int> men, women, next;
         for (const int p : cohort)
             (persons[p].male ? men : women).push_back(p);
-        for (std::size_t i = 0, n = std::max<std::size_t>(1, cohort.size() / 20); i < n; ++i) {
+        for (std::size_t i = 0, n = std::max<std::size_t>(1, cohort.size() / 40); i < n; ++i) {
             const bool male = men.size() < women.size();
             (male ? men : women).push_back(add(male, persons[cohort[i]].born, -1, r.below(60)));
         }
