@@ -117,16 +117,17 @@ Source::Source(QByteArray file) : mFile(std::move(file)) {
         mBytes = mTranscoded;
         mFile = QByteArray(); // the UTF-16 bytes are no longer needed
     };
+    // A file that begins "0" as a 16-bit unit is UTF-16 without a byte-order mark.
+    const bool zeroDigitFirst = raw.size() >= 2 && raw[0] == 0 && raw[1] == '0';
+    const bool digitZeroFirst = raw.size() >= 2 && raw[0] == '0' && raw[1] == 0;
     bool unicode = true; // the bytes themselves say how they are encoded
-    if (startsWith("\xEF\xBB\xBF"))
+    if (startsWith("\xEF\xBB\xBF")) {
         mBytes = raw.substr(3);
-    else if (startsWith("\xFF\xFE") || startsWith("\xFE\xFF"))
+    } else if (startsWith("\xFF\xFE") || startsWith("\xFE\xFF")) {
         transcode(raw.substr(2), raw[0] == '\xFE');
-    else if (startsWith(std::string_view("0\0", 2)) || startsWith(std::string_view("\0"
-                                                                                   "0",
-                                                                                   2)))
-        transcode(raw, raw[0] == 0); // UTF-16 without a byte-order mark
-    else {
+    } else if (zeroDigitFirst || digitZeroFirst) {
+        transcode(raw, zeroDigitFirst);
+    } else {
         mBytes = raw;
         unicode = false;
     }
