@@ -7,6 +7,7 @@
 #include "mainwindow/services/errorreport.h"
 #include "mainwindow/services/pointer.h"
 #include "mainwindow/services/pushbutton.h"
+#include "previewcontrols.h"
 #include "previewmath.h"
 #include "spreadsheet/excel1.h"
 
@@ -94,9 +95,9 @@ void Form2::createControls() {
     // Moves over the background reach Form_MouseMove only with tracking on.
     setMouseTracking(true);
 
-    HScroll1 = new QScrollBar(Qt::Horizontal, this);
+    HScroll1 = new ScrollBar(Qt::Horizontal, this);
     HScroll1->setGeometry(8, 503, 622, 17);
-    VScroll1 = new QScrollBar(Qt::Vertical, this);
+    VScroll1 = new ScrollBar(Qt::Vertical, this);
     VScroll1->setGeometry(630, 8, 17, 495);
     for (QScrollBar* bar : {HScroll1, VScroll1})
         initScrollbar(bar);
@@ -146,6 +147,7 @@ void Form2::createViewport() {
     for (QWidget* w :
          {static_cast<QWidget*>(Picture2), mViewportInside, static_cast<QWidget*>(Picture1)})
         w->installEventFilter(this);
+    new ViewportFocus(Picture2, Picture1);
 }
 
 void Form2::createButtons() {
@@ -339,17 +341,17 @@ void Form2::SetZoom(float factor) {
     if (!zoomInRange(factor))
         return;
     const float previousZoom = mZoom;
-    const std::int32_t previousWidth = mWidth;
-    const std::int32_t previousHeight = mHeight;
     mZoom = factor;
     if (DrawZoomed()) {
         SetupScrollbars();
         return;
     }
-    // Too large to draw: the screen still shows the previous factor, so the window keeps it.
-    mZoom = previousZoom;
-    mWidth = previousWidth;
-    mHeight = previousHeight;
+    // Too large to draw: the screen is left as it was, and the factor is the one kept for the
+    // next step, with the size that goes with it.
+    mZoom = factorAfterRefusal(previousZoom, factor);
+    const QSize size = zoomedSize(mOrigWidth, mOrigHeight, mZoom);
+    mWidth = size.width();
+    mHeight = size.height();
 }
 
 bool Form2::DrawZoomed() {

@@ -15,6 +15,10 @@ PictureBox::PictureBox(int frameWidth, QWidget* parent) : QFrame(parent) {
 
 void PictureBox::setPicture(const Picture& picture) {
     mPicture = picture;
+    // A new picture replaces whatever was drawn over the old one: kept, an earlier zoomed
+    // drawing would cover the new picture until the next drawing, and a picture too large to
+    // zoom never gets one.
+    mDrawing.reset();
     if (mAutoSize)
         fitToPicture();
     update();

@@ -19,7 +19,8 @@ public:
     // frameWidth: the thin frame drawn around the contents (0 for none).
     explicit PictureBox(int frameWidth, QWidget* parent = nullptr);
 
-    // The box's own picture. With auto-size on, the box fits itself to it (plus the frame).
+    // The box's own picture, replacing any drawing on the box. With auto-size on, the box fits
+    // itself to it (plus the frame).
     void setPicture(const Picture& picture);
     const Picture& picture() const { return mPicture; }
     void clearPicture();

@@ -25,6 +25,10 @@ bool withinDrawLimits(const QSize& size) {
     return size.width() < kMaxDrawWidth && size.height() < kMaxDrawHeight;
 }
 
+float factorAfterRefusal(float previous, float refused) {
+    return refused < previous ? refused : previous;
+}
+
 ScrollFit fitScrollbar(int pictureOuter, int viewportOuter) {
     if (pictureOuter <= viewportOuter)
         return {};

@@ -30,6 +30,12 @@ bool zoomInRange(float zoom);
 QSize zoomedSize(int origWidth, int origHeight, float zoom);
 bool withinDrawLimits(const QSize& size);
 
+// The factor kept when the picture at `refused` is over the limits and so is not drawn; the
+// screen still shows the picture as it was. A step out keeps the refused factor, so that the
+// next step out walks on to a smaller one that may fit; a step in keeps the previous factor,
+// since every larger one is over the limits too and the next step out must not be wasted.
+float factorAfterRefusal(float previous, float refused);
+
 // How one scroll bar fits a picture: disabled with step 0 when the picture's outer size does
 // not exceed the viewport's; otherwise the maximum and the pixels per unit.
 struct ScrollFit {

@@ -46,6 +46,12 @@ TEST_F(Form2Scroll, PictureAsWideAsTheViewportDisablesItsBar) {
     EXPECT_FALSE(form->HScroll1->isEnabled());
     EXPECT_FALSE(form->VScroll1->isEnabled());
     EXPECT_EQ(int{form->mVStep}, 0);
+    // A disabled bar keeps its value but shows no thumb anywhere along it.
+    for (QScrollBar* bar : {form->HScroll1, form->VScroll1}) {
+        const QImage atStart = bar->grab().toImage();
+        bar->setValue(bar->maximum());
+        EXPECT_EQ(bar->grab().toImage(), atStart);
+    }
 }
 
 TEST_F(Form2Scroll, PictureTallerThanSixteenBitsOfTenPixelsStaysReachable) {

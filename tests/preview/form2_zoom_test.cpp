@@ -37,11 +37,13 @@ TEST_F(Form2Zoom, WindowMakeUpAndTabOrder) {
     EXPECT_EQ(form->HScroll1->maximum(), 32767);
     EXPECT_FALSE(form->HScroll1->hasTracking());
 
-    // Tab visits the focusable controls in their order and wraps around; both bars are
-    // enabled for a picture larger than the viewport.
+    // Tab visits the focusable controls in their order and wraps around, and each shows the
+    // focus where it can be seen (the picture within the viewport); both bars are enabled for a
+    // picture larger than the viewport.
     handOver(svgPicture(2000, 2000));
     form->show();
     QApplication::setActiveWindow(form.get());
+    const QImage noFocus = form->grab().toImage();
     form->HScroll1->setFocus();
     const QWidget* expected[] = {form->VScroll1,    form->Picture2,    form->Picture1,
                                  form->PushButton1, form->PushButton2, form->PushButton6,
@@ -50,6 +52,10 @@ TEST_F(Form2Zoom, WindowMakeUpAndTabOrder) {
         QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
         QCoreApplication::sendEvent(QApplication::focusWidget(), &tab);
         EXPECT_EQ(QApplication::focusWidget(), w);
+        const QRect clip = w == form->Picture1 ? form->Picture2->geometry() : form->rect();
+        const QRect area = QRect(w->mapTo(form.get(), QPoint(0, 0)), w->size()) & clip;
+        EXPECT_NE(form->grab().toImage().copy(area), noFocus.copy(area))
+            << w->metaObject()->className();
     }
 }
 
@@ -70,25 +76,29 @@ TEST_F(Form2Zoom, ActivationAfterAHandOffRunsTheSetUpOnce) {
 }
 
 TEST_F(Form2Zoom, TwelveStepsInReachFourAndThreeOutReachAQuarter) {
-    handOver(svgPicture(999, 2249));
-    EXPECT_EQ(form->mZoom, 1.0f);
-    EXPECT_EQ(picture1Size(), QSize(1001, 2251));
-    for (int i = 0; i < 12; ++i)
+    // The largest picture that reaches 4.0, and the 5-generation chart.
+    for (const QSize orig : {QSize(999, 2249), QSize(866, 598)}) {
+        handOver(svgPicture(orig.width(), orig.height()));
+        EXPECT_EQ(form->mZoom, 1.0f);
+        EXPECT_EQ(picture1Size(), orig + QSize(2, 2));
+        for (int i = 0; i < 12; ++i)
+            form->PushButton1->click();
+        EXPECT_EQ(form->mZoom, 4.0f);
+        EXPECT_EQ(picture1Size(), orig * 4 + QSize(2, 2));
         form->PushButton1->click();
-    EXPECT_EQ(form->mZoom, 4.0f);
-    EXPECT_EQ(picture1Size(), QSize(3996 + 2, 8996 + 2));
-    form->PushButton1->click();
-    EXPECT_EQ(form->mZoom, 4.0f);
-    EXPECT_EQ(picture1Size(), QSize(3998, 8998));
+        EXPECT_EQ(form->mZoom, 4.0f);
+        EXPECT_EQ(picture1Size(), orig * 4 + QSize(2, 2));
 
-    form->SetZoom(1.0f);
-    for (int i = 0; i < 3; ++i)
+        form->SetZoom(1.0f);
+        for (int i = 0; i < 3; ++i)
+            form->PushButton2->click();
+        const QSize quarter(orig.width() / 4 + 2, orig.height() / 4 + 2);
+        EXPECT_EQ(form->mZoom, 0.25f);
+        EXPECT_EQ(picture1Size(), quarter);
         form->PushButton2->click();
-    EXPECT_EQ(form->mZoom, 0.25f);
-    EXPECT_EQ(picture1Size(), QSize(249 + 2, 562 + 2));
-    form->PushButton2->click();
-    EXPECT_EQ(form->mZoom, 0.25f);
-    EXPECT_EQ(picture1Size(), QSize(251, 564));
+        EXPECT_EQ(form->mZoom, 0.25f);
+        EXPECT_EQ(picture1Size(), quarter);
+    }
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -132,12 +142,34 @@ TEST_F(Form2Zoom, PictureAtTheCeilingIsNotRedrawnUntilItFits) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
-TEST_F(Form2Zoom, TooHighAtEveryFactorNothingChanges) {
-    handOver(svgPicture(100, 40000));
-    form->PushButton2->click();
-    EXPECT_EQ(form->mZoom, 1.0f);
-    EXPECT_EQ(picture1Size(), QSize(102, 40002));
-    EXPECT_EQ(form->mHeight, 40000);
+TEST_F(Form2Zoom, TallChartsWalkOutToTheFirstFactorThatFits) {
+    struct Walk {
+        QSize chart;
+        int pressesOut;
+        float reached;
+    };
+    // 10 generations fit at 0.5, 11 at 0.25; 40,000 pixels high atReached nowhere.
+    for (const Walk w : {Walk{{1186, 17462}, 2, 0.5f}, Walk{{1250, 34870}, 3, 0.25f},
+                         Walk{{100, 40000}, 3, 0.25f}}) {
+        handOver(svgPicture(w.chart.width(), w.chart.height()));
+        const QSize arrived = picture1Size();
+        form->PushButton1->click(); // refused in: the next press out is not wasted
+        for (int i = 1; i < w.pressesOut; ++i) {
+            form->PushButton2->click(); // refused out: the screen stays as it arrived
+            EXPECT_EQ(picture1Size(), arrived);
+        }
+        form->PushButton2->click();
+        EXPECT_EQ(form->mZoom, w.reached);
+        const QSize atReached = zoomedSize(w.chart.width(), w.chart.height(), w.reached);
+        EXPECT_EQ(picture1Size(), withinDrawLimits(atReached) ? atReached + QSize(2, 2) : arrived);
+        EXPECT_EQ(QSize(form->mWidth, form->mHeight), atReached);
+
+        const QSize shown = picture1Size();
+        form->PushButton1->click(); // every larger factor is over the limits
+        EXPECT_EQ(form->mZoom, w.reached);
+        EXPECT_EQ(picture1Size(), shown);
+    }
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(Form2Zoom, SecondHandOffIsSetUpAfreshAndZoomsTheNewPicture) {
@@ -151,6 +183,18 @@ TEST_F(Form2Zoom, SecondHandOffIsSetUpAfreshAndZoomsTheNewPicture) {
     form->PushButton1->click();
     EXPECT_EQ(picture1Size(), QSize(627, 502));
     EXPECT_EQ(form->Zoom_Ori->picture().size(), QSize(500, 400));
+
+    // A picture too large to zoom, after a zoomed one: the zoomed drawing (blue from x 312)
+    // must not cover the new picture, red over the whole viewport.
+    form->PushButton8->click();
+    handOver(svgPicture(4000, 700));
+    form->show();
+    const QImage shown = form->viewportInside()->grab().toImage();
+    int notRed = 0;
+    for (int y = 2; y < shown.height(); y += 4)
+        for (int x = 2; x < shown.width(); x += 4)
+            notRed += shown.pixelColor(x, y) != QColor(Qt::red);
+    EXPECT_EQ(notRed, 0);
 }
 
 TEST_F(Form2Zoom, PointerFollowsButtonsAndBackgroundButNeverTheHourglass) {

@@ -1,11 +1,21 @@
 #include "base/failure.h"
+#include "mainwindow/form1.h"
 #include "mainwindow/services/appearance.h"
 #include "mainwindow/services/dialogs.h"
+#include "mainwindow/services/errorreport.h"
+#include "mainwindow/services/qtdialogs.h"
 #include "mainwindow/services/settingsstore.h"
+#include "mainwindow/website.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QTemporaryDir>
+#include <QTextBoundaryFinder>
+#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -43,6 +53,37 @@ TEST(Dialogs, TextIsLaidOutAtCrAndCrLf) {
               QStringLiteral("Excel Files (*.xls)"));
     EXPECT_EQ(qtNameFilter(QStringLiteral("Workbooks|*.xls;*.xlt|All|*.*")),
               QStringLiteral("Workbooks (*.xls *.xlt);;All (*.*)"));
+}
+
+TEST(Dialogs, MessageBoxesKeepAddressesOnOneLineAndCopyThemPlain) {
+    const std::pair<QString, QString> messages[] = {
+        {kHelpText + kContactPageAddress, kContactPageAddress},
+        {errorReportText(QStringLiteral("Overflow"), loc::kForm2PushButton6Click, 130),
+         kSupportAddress}};
+    for (const auto& [text, address] : messages) {
+        QString shown;
+        QString copied;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            shown = label->text();
+            label->setSelection(0, int(shown.size()));
+            QKeyEvent copy(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier);
+            QCoreApplication::sendEvent(label, &copy);
+            copied = QGuiApplication::clipboard()->text();
+            box->close();
+        });
+        QtDialogService dialogs;
+        MsgBox(dialogs, text);
+        // The pieces between the places where a line may break: one holds the whole address.
+        QStringList pieces;
+        QTextBoundaryFinder lines(QTextBoundaryFinder::Line, shown);
+        for (qsizetype start = 0; lines.toNextBoundary() != -1; start = lines.position())
+            pieces << shown.mid(start, lines.position() - start).remove(QChar(kWordJoiner));
+        EXPECT_GT(pieces.filter(address).size(), 0) << qPrintable(pieces.join('|'));
+        EXPECT_GT(pieces.size(), 5);
+        EXPECT_EQ(copied, displayText(text));
+    }
 }
 
 TEST(SettingsStoreTest, RoundTripAbsentEmptyAndText) {

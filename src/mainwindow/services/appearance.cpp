@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QLabel>
+#include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QRadioButton>
@@ -237,6 +238,24 @@ QIcon appIcon() {
             icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;
+}
+
+bool showsKeyboardFocus(const QWidget* control) {
+    return control->hasFocus() && control->window()->testAttribute(Qt::WA_KeyboardFocusChange);
+}
+
+void drawFocusMark(QPainter& painter, const QRect& rect, const QPalette& palette, bool dotted) {
+    constexpr int kWidth = 2;
+    painter.save();
+    QPen pen(palette.color(QPalette::Active, QPalette::Highlight), kWidth,
+             dotted ? Qt::DotLine : Qt::SolidLine);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    // A pen is centred on its path: half its width in from the edge keeps the line inside.
+    painter.drawRect(
+        QRectF(rect).adjusted(kWidth / 2.0, kWidth / 2.0, -kWidth / 2.0, -kWidth / 2.0));
+    painter.restore();
 }
 
 } // namespace pq

@@ -13,6 +13,9 @@
 #include <QVariant>
 #include <optional>
 
+class QPainter;
+class QPalette;
+class QRect;
 class QWidget;
 
 namespace pq {
@@ -72,6 +75,15 @@ QImage readIcoImage(const QByteArray& data, int index);
 // The cursor a window shows for its pointer value: the hourglass for 11, the custom pointer
 // for 99 when the window has one, else the arrow.
 QCursor cursorForPointer(int pointer, const std::optional<QCursor>& custom);
+
+// Whether a control shows that it has the keyboard focus: it has the focus and its window has
+// been driven from the keyboard, the rule the style's own focus marks follow.
+bool showsKeyboardFocus(const QWidget* control);
+
+// The focus mark of the windows' controls: a line two pixels wide in the highlight colour,
+// just inside `rect`. A dotted line tells a second mark inside the same area from the first.
+void drawFocusMark(QPainter& painter, const QRect& rect, const QPalette& palette,
+                   bool dotted = false);
 
 // The application icon (four images: 32x32 24-bit; 256, 128 and 48 pixels 32-bit).
 QIcon appIcon();

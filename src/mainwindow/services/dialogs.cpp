@@ -1,6 +1,8 @@
 #include "dialogs.h"
 
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTextBoundaryFinder>
 
 namespace pq {
 
@@ -13,6 +15,33 @@ QString displayText(const QString& text) {
     out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return out;
+}
+
+namespace {
+QString withoutBreaks(const QString& address) {
+    QString out;
+    QTextBoundaryFinder lines(QTextBoundaryFinder::Line, address);
+    qsizetype start = 0;
+    while (lines.toNextBoundary() != -1 && lines.position() < address.size()) {
+        out += address.mid(start, lines.position() - start) + QChar(kWordJoiner);
+        start = lines.position();
+    }
+    return out + address.mid(start);
+}
+} // namespace
+
+QString keepAddressesWhole(const QString& text) {
+    // A scheme and "//" (or "www.") starts a web address; a word with "@" is an e-mail address.
+    static const QRegularExpression address(
+        QStringLiteral(R"((?:[A-Za-z][A-Za-z0-9+.\-]*://|www\.)\S+|[^\s@]+@[^\s@]+)"));
+    QString out;
+    qsizetype done = 0;
+    for (auto matches = address.globalMatch(text); matches.hasNext();) {
+        const QRegularExpressionMatch m = matches.next();
+        out += text.mid(done, m.capturedStart() - done) + withoutBreaks(m.captured());
+        done = m.capturedEnd();
+    }
+    return out + text.mid(done);
 }
 
 QString qtNameFilter(const QString& filter) {

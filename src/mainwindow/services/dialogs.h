@@ -41,6 +41,15 @@ MsgResult MsgBox(DialogService& dialogs, const QString& text, MsgButtons buttons
 // Converts message text for display: CR LF and a lone CR each become one line break.
 QString displayText(const QString& text);
 
+// The invisible character that forbids a line break where it stands.
+inline constexpr char16_t kWordJoiner = u'\u2060';
+
+// Keeps every web and e-mail address of a message on one line when the text is wrapped: a word
+// joiner goes wherever a line could break inside an address (after "//" and "/", for one), so
+// a narrow message box moves the whole address to the next line instead of splitting it. The
+// joiners show nothing; removing them gives the text back.
+QString keepAddressesWhole(const QString& text);
+
 // Turns a common-dialog filter ("Excel Files (*.xls)|*.xls|") into a Qt name filter
 // ("Excel Files (*.xls)"); entries are joined with ";;".
 QString qtNameFilter(const QString& filter);

@@ -1,6 +1,9 @@
 #include "pushbutton.h"
 
+#include "appearance.h"
+
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace pq {
 
@@ -15,6 +18,15 @@ void PushButton::mouseMoveEvent(QMouseEvent* event) {
     // window beneath, whose own handler would set its pointer back to the arrow.
     event->accept();
     emit mouseMoved();
+}
+
+void PushButton::paintEvent(QPaintEvent* event) {
+    QPushButton::paintEvent(event);
+    if (!showsKeyboardFocus(this))
+        return;
+    QPainter painter(this);
+    // Inside the bevel, clear of the caption, where the classic dotted rectangle sits.
+    drawFocusMark(painter, rect().adjusted(3, 3, -3, -3), palette());
 }
 
 } // namespace pq

@@ -3,16 +3,41 @@
 #include "appfiles.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QMessageBox>
 
 namespace pq {
 
+namespace {
+// The word joiners that keep addresses whole are for the layout only: whatever is copied from
+// a box while it is shown (a selection of its text, or the whole box) is put on the clipboard
+// without them, so that a pasted address works.
+class JoinerFreeCopies {
+public:
+    JoinerFreeCopies() {
+        if (QClipboard* clipboard = QGuiApplication::clipboard())
+            mConnection = QObject::connect(
+                clipboard, &QClipboard::changed, clipboard, [clipboard](QClipboard::Mode mode) {
+                    const QString text = clipboard->text(mode);
+                    if (text.contains(QChar(kWordJoiner)))
+                        clipboard->setText(QString(text).remove(QChar(kWordJoiner)), mode);
+                });
+    }
+    ~JoinerFreeCopies() { QObject::disconnect(mConnection); }
+    JoinerFreeCopies(const JoinerFreeCopies&) = delete;
+    JoinerFreeCopies& operator=(const JoinerFreeCopies&) = delete;
+
+private:
+    QMetaObject::Connection mConnection;
+};
+} // namespace
+
 MsgResult QtDialogService::message(const MessageRequest& request) {
     QWidget* parent = mParent ? mParent : QApplication::activeWindow();
     QMessageBox box(parent);
     box.setWindowTitle(request.caption.isEmpty() ? AppTitle() : request.caption);
-    box.setText(displayText(request.text));
+    box.setText(keepAddressesWhole(displayText(request.text)));
     box.setTextFormat(Qt::PlainText);
     box.setIcon(request.icon == MsgIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon);
     if (request.buttons == MsgButtons::YesNo) {
@@ -23,6 +48,7 @@ MsgResult QtDialogService::message(const MessageRequest& request) {
         box.setStandardButtons(QMessageBox::Ok);
     }
     box.setWindowModality(Qt::ApplicationModal);
+    const JoinerFreeCopies copies;
     const int answer = box.exec();
     if (request.buttons == MsgButtons::Ok)
         return MsgResult::Ok;
