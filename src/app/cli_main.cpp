@@ -57,13 +57,9 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "pedigrafa-cli: expected NAME GENERATIONS OUTPUT (see --help)\n");
         return 2;
     }
-    pq::BatchRequest request{args[0],
-                             args[1],
-                             args[2],
-                             parser.value(picture),
-                             parser.value(pdf),
-                             parser.isSet(force),
-                             parser.value(gedcom)};
+    pq::BatchRequest request{
+        args[0], args[1], args[2], parser.value(picture), parser.value(pdf), parser.isSet(force)};
+    request.gedcomPath = parser.value(gedcom);
     const pq::BatchResult result = pq::makeChartFiles(request);
     printErrors(result.warnings, "warning: ");
     printErrors(result.errors);

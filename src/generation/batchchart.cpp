@@ -36,7 +36,7 @@ public:
 };
 
 BatchResult fail(int code, const QString& message) {
-    return BatchResult{false, code, {message}, {}};
+    return BatchResult{false, code, {message}};
 }
 
 void writeBytes(const QString& path, const QByteArray& bytes) {

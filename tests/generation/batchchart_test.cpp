@@ -20,8 +20,7 @@ protected:
                 path("ada.xls"),
                 QString(),
                 QString(),
-                false,
-                QString()};
+                false};
     }
     QTemporaryDir dir;
 };
