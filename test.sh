@@ -4,6 +4,19 @@ set -euo pipefail
 cd "$(dirname "$0")"
 . tools/deps.sh
 ensure_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+# Explicitly on: ./run.sh configures the same build without them on a machine that lacks them.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPQ_BUILD_TESTS=ON -DPQ_BUILD_BENCH=ON >/dev/null
 cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure -j"$(nproc)" "$@"
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+set +e
+ctest --test-dir build --output-on-failure -j"$(nproc)" "$@" | tee "$log"
+status=${PIPESTATUS[0]}
+set -e
+# Everything the tests need is installed above, so a test that did not run is a fault here.
+if grep -q "^The following tests did not run:" "$log"; then
+    echo "!! some tests did not run (listed above), although their tools were just installed" >&2
+    exit 1
+fi
+exit "$status"

@@ -1,5 +1,6 @@
 // pedigrafa-cli: blank family-tree chart workbooks from the command line.
 
+#include "base/numeric.h"
 #include "generation/batchchart.h"
 
 #include <QCommandLineParser>
@@ -12,6 +13,37 @@ void printErrors(const QStringList& errors, const char* kind = "") {
     for (const QString& e : errors)
         std::fprintf(stderr, "pedigrafa-cli: %s%s\n", kind, qPrintable(e));
 }
+
+// A negative number ("-3", "-0") is a GENERATIONS argument, not an option: the parser sees it
+// under a stand-in that cannot look like one, and `restore` gives it back.
+class NegativeNumbers {
+public:
+    QStringList shield(const QStringList& arguments) {
+        QStringList shielded;
+        bool options = true;
+        for (const QString& argument : arguments) {
+            if (argument == QLatin1String("--"))
+                options = false;
+            const bool negative = options && argument.size() > 1 &&
+                                  argument.startsWith(QLatin1Char('-')) && pq::IsNumeric(argument);
+            shielded << (negative ? stand(argument) : argument);
+        }
+        return shielded;
+    }
+    QString restore(const QString& argument) const {
+        bool ok = false;
+        const int index = argument.startsWith(kMark) ? argument.mid(1).toInt(&ok) : -1;
+        return ok && index >= 0 && index < mOriginals.size() ? mOriginals[index] : argument;
+    }
+
+private:
+    QString stand(const QString& number) {
+        mOriginals << number;
+        return kMark + QString::number(mOriginals.size() - 1);
+    }
+    static constexpr QChar kMark = QChar(0xFDD0); // a noncharacter: never typed
+    QStringList mOriginals;
+};
 
 } // namespace
 
@@ -50,16 +82,21 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Fill the chart with the person's ancestors from this GEDCOM file."),
         QStringLiteral("FILE"));
     parser.addOptions({picture, pdf, force, gedcom});
-    parser.process(app);
+    NegativeNumbers numbers;
+    parser.process(numbers.shield(QCoreApplication::arguments()));
 
-    const QStringList args = parser.positionalArguments();
+    QStringList args = parser.positionalArguments();
+    for (QString& arg : args)
+        arg = numbers.restore(arg);
     if (args.size() != 3) {
         std::fprintf(stderr, "pedigrafa-cli: expected NAME GENERATIONS OUTPUT (see --help)\n");
         return 2;
     }
     pq::BatchRequest request{
         args[0], args[1], args[2], parser.value(picture), parser.value(pdf), parser.isSet(force)};
-    request.gedcomPath = parser.value(gedcom);
+    request.picturePath = numbers.restore(request.picturePath);
+    request.pdfPath = numbers.restore(request.pdfPath);
+    request.gedcomPath = numbers.restore(parser.value(gedcom));
     const pq::BatchResult result = pq::makeChartFiles(request);
     printErrors(result.warnings, "warning: ");
     printErrors(result.errors);

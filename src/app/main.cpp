@@ -4,8 +4,10 @@
 #include "mainwindow/services/qtdialogs.h"
 #include "mainwindow/services/settingsstore.h"
 #include "preview/form2.h"
+#include "termination.h"
 
 #include <QApplication>
+#include <QFile>
 #include <cstdio>
 #include <cstdlib>
 
@@ -49,5 +51,17 @@ int main(int argc, char* argv[]) {
     mainWindow = &form1;
     form1.Form_Load();
     form1.show();
-    return app.exec();
+    // SIGTERM and SIGHUP close whichever window is shown, as its close button would.
+    pq::TerminationSignals termination([&] {
+        if (preview.created() && preview.form().isVisible())
+            preview.form().close();
+        else
+            form1.close();
+    });
+    const int status = app.exec();
+    // A run still going when the program was told to end may have handed over a workbook
+    // after the preview closed; the temporary workbook never outlives the program.
+    if (preview.created())
+        QFile::remove(preview.form().mExcelFile);
+    return status;
 }

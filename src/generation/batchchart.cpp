@@ -1,21 +1,25 @@
 #include "batchchart.h"
 
 #include "base/numeric.h"
+#include "base/safefile.h"
 #include "chartfill.h"
 #include "chartlayout.h"
 #include "generationrun.h"
 #include "mainwindow/services/dialogs.h"
 #include "mainwindow/services/errorreport.h"
+#include "spreadsheet/engine/engineapp.h"
 #include "spreadsheet/engine/rangepicture.h"
 #include "spreadsheet/engine/xls/xlsfile.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgRenderer>
+#include <cerrno>
 #include <cmath>
+#include <optional>
 
 namespace pq {
 
@@ -39,37 +43,33 @@ BatchResult fail(int code, const QString& message) {
     return BatchResult{false, code, {message}};
 }
 
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw Failure(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-}
-
 void writePicture(const engine::SheetModel& sheet, const engine::CellRect& used,
-                  const QString& path) {
+                  const QString& path, ExistingFile existing) {
     if (path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
         const QImage image = engine::renderRangeImage(sheet, used);
         if (image.isNull())
             throw Failure(QStringLiteral("the chart is too large for a bitmap; write an SVG "
                                          "picture instead"));
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
-            throw Failure(QStringLiteral("cannot write %1").arg(path));
+        writeFileSafely(
+            path,
+            [&](QIODevice& file) {
+                if (!image.save(&file, "PNG"))
+                    throw WriteFailure(path, QStringLiteral("the picture cannot be encoded"));
+            },
+            existing);
         return;
     }
-    writeBytes(path, engine::renderRangeSvg(sheet, used));
+    writeFileSafely(path, engine::renderRangeSvg(sheet, used), existing);
 }
 
 // A print-ready PDF: the chart scaled to the page width, continued over as many pages as its
 // height needs.
-void writePdf(const engine::SheetModel& sheet, const engine::CellRect& used, const QString& path) {
+void writePdf(const engine::SheetModel& sheet, const engine::CellRect& used, const QString& path,
+              ExistingFile existing) {
     QSvgRenderer renderer(engine::renderRangeSvg(sheet, used));
     if (!renderer.isValid())
         throw Failure(QStringLiteral("cannot draw the chart"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Failure(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-    {
+    const auto draw = [&](QIODevice& file) {
         QPdfWriter pdf(&file);
         pdf.setPageSize(QPageSize(QPageSize::A4));
         pdf.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
@@ -91,20 +91,59 @@ void writePdf(const engine::SheetModel& sheet, const engine::CellRect& used, con
             renderer.render(&painter, QRectF(0, 0, page.width(), picture.height() * scale));
             painter.restore();
         }
-    }
-    if (!file.commit())
-        throw Failure(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    };
+    writeFileSafely(path, draw, existing);
 }
 
-QString checkTarget(const QString& path, bool force) {
+QString existsMessage(const QString& path) {
+    return QStringLiteral("%1 exists; use --force to overwrite it").arg(path);
+}
+
+// Refuses a target before any work: a folder, something other than a regular file (a FIFO, a
+// device), or without --force anything at all. The write itself checks again.
+std::optional<BatchResult> checkTarget(const QString& path, bool force) {
     if (path.isEmpty())
-        return QString();
+        return std::nullopt;
     const QFileInfo info(path);
     if (info.isDir())
-        return QStringLiteral("%1 is a folder").arg(path);
-    if (info.exists() && !force)
-        return QStringLiteral("%1 exists; use --force to overwrite it").arg(path);
-    return QString();
+        return fail(2, QStringLiteral("%1 is a folder").arg(path));
+    if ((info.exists() || info.isSymLink()) && !force)
+        return fail(3, existsMessage(path));
+    if (info.exists() && !info.isFile())
+        return fail(2, QStringLiteral("%1 is not a regular file; only regular files are "
+                                      "replaced")
+                           .arg(path));
+    return std::nullopt;
+}
+
+// The file a path names, however spelled: links and ".." resolved as far as the path exists.
+QString fileIdentity(const QString& path) {
+    const QFileInfo info(path);
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
+}
+
+// Two outputs on one path would silently replace each other.
+std::optional<BatchResult> checkDistinctTargets(const QStringList& paths) {
+    for (qsizetype i = 0; i < paths.size(); ++i)
+        for (qsizetype j = i + 1; j < paths.size(); ++j)
+            if (!paths[i].isEmpty() && !paths[j].isEmpty() &&
+                fileIdentity(paths[i]) == fileIdentity(paths[j]))
+                return fail(2, QStringLiteral("%1 and %2 are the same file; give each output "
+                                              "its own name")
+                                   .arg(paths[i], paths[j]));
+    return std::nullopt;
+}
+
+std::optional<BatchResult> checkName(const QString& name) {
+    const qsizetype longest = engine::kMaxCellTextLength - chartTitle(QString()).size();
+    if (name.size() <= longest)
+        return std::nullopt;
+    return fail(2, QStringLiteral("the name is too long: the chart's title holds at most %1 "
+                                  "characters of it")
+                       .arg(QLocale(QLocale::English).toString(longest)));
 }
 
 } // namespace
@@ -115,9 +154,16 @@ BatchResult makeChartFiles(const BatchRequest& request) {
                            .arg(request.generations));
     if (generationColumnsFor(request.generations) > kMaxGenerationColumns)
         return fail(2, tooManyGenerationsMessage());
-    for (const QString& target : {request.workbookPath, request.picturePath, request.pdfPath})
-        if (const QString problem = checkTarget(target, request.force); !problem.isEmpty())
-            return fail(problem.contains(QLatin1String("--force")) ? 3 : 2, problem);
+    if (auto refusal = checkName(request.name))
+        return *refusal;
+    const QStringList targets{request.workbookPath, request.picturePath, request.pdfPath};
+    if (auto refusal = checkDistinctTargets(targets))
+        return *refusal;
+    for (const QString& target : targets)
+        if (auto refusal = checkTarget(target, request.force))
+            return *refusal;
+    // Without --force nothing is replaced, not even a file another writer made meanwhile.
+    const ExistingFile existing = request.force ? ExistingFile::Replace : ExistingFile::Keep;
 
     ChartFill fill;
     if (!request.gedcomPath.isEmpty()) {
@@ -129,8 +175,11 @@ BatchResult makeChartFiles(const BatchRequest& request) {
         fill = std::move(prepared.fill);
     }
     const QString name = request.gedcomPath.isEmpty() ? request.name : fill.name;
+    if (auto refusal = checkName(name))
+        return *refusal;
 
     CollectingDialogs dialogs;
+    QByteArray workbookFile;
     {
         Guard g(dialogs, loc::kForm1PushButton1Click);
         xl::Ref<xl::Application> app;
@@ -143,25 +192,30 @@ BatchResult makeChartFiles(const BatchRequest& request) {
         FillChart(g, sheet, fill);
         // A chart with a failed step is not written: a batch never leaves a partial file.
         if (dialogs.errors.isEmpty())
-            g(214, [&] { workbook->saveAs(request.workbookPath, xl::xlExcel8); });
+            g(214, [&] { workbookFile = engine::workbookFile(workbook); });
         g(220, [&] { app->quit(); });
     }
     if (!dialogs.errors.isEmpty())
         return BatchResult{false, 1, dialogs.errors, fill.warnings};
 
     try {
+        writeFileSafely(request.workbookPath, workbookFile, existing);
         if (!request.picturePath.isEmpty() || !request.pdfPath.isEmpty()) {
             // The picture is drawn from the saved file, as the window's preview is.
-            const auto model = engine::readXls(request.workbookPath);
+            const auto model = engine::decodeXls(workbookFile);
             const engine::SheetModel& sheet = model->activeSheet();
             const auto used = sheet.usedRange();
             if (!used)
                 throw Failure(QStringLiteral("the chart is empty"));
             if (!request.picturePath.isEmpty())
-                writePicture(sheet, *used, request.picturePath);
+                writePicture(sheet, *used, request.picturePath, existing);
             if (!request.pdfPath.isEmpty())
-                writePdf(sheet, *used, request.pdfPath);
+                writePdf(sheet, *used, request.pdfPath, existing);
         }
+    } catch (const WriteFailure& f) {
+        if (f.systemError() == EEXIST && !request.force)
+            return fail(3, existsMessage(f.path()));
+        return fail(1, f.description());
     } catch (const Failure& f) {
         return BatchResult{false, 1, {f.description()}, fill.warnings};
     }

@@ -24,6 +24,10 @@ QString tooManyGenerationsMessage() {
         .arg(kMaxGenerationColumns);
 }
 
+QString chartTitle(const QString& name) {
+    return QStringLiteral("Family Tree for ") + name;
+}
+
 namespace {
 
 void formatSheet(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartInputs& in) {
@@ -40,7 +44,7 @@ void formatSheet(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartInput
     g(132, [&] { sheet->cells(2, 2)->setHorizontalAlignment(xl::xlLeft); });
     g(134, [&] { sheet->cells(2, 2)->font()->setSize(20); });
     g(136, [&] { sheet->cells(2, 2)->font()->setName(QStringLiteral("Tahoma")); });
-    g(138, [&] { sheet->cells(2, 2)->setValue(QStringLiteral("Family Tree for ") + in.text1()); });
+    g(138, [&] { sheet->cells(2, 2)->setValue(chartTitle(in.text1())); });
     g(140, [&] { sheet->cells(2, 2)->font()->setColorIndex(16); });
     g(142, [&] { sheet->range(QStringLiteral("B3:F3"))->merge(); });
     g(144, [&] { sheet->cells(3, 2)->setHorizontalAlignment(xl::xlLeft); });

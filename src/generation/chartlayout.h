@@ -33,4 +33,7 @@ double generationColumnsFor(const QString& text2);
 // The message that refuses a chart with more columns than a 97-2003 sheet can hold.
 QString tooManyGenerationsMessage();
 
+// The chart's title for a name, as step 138 writes it.
+QString chartTitle(const QString& name);
+
 } // namespace pq

@@ -1,5 +1,6 @@
 #include "generationrun.h"
 
+#include "base/safefile.h"
 #include "chartlayout.h"
 #include "mainwindow/services/appfiles.h"
 #include "mainwindow/services/errorreport.h"
@@ -7,21 +8,15 @@
 #include "previewhandoff.h"
 #include "spreadsheet/excel1.h"
 #include "spreadsheet/snapshot.h"
-#include "tempfiles.h"
 
 #include <QDir>
-#include <QRandomGenerator>
+#include <QFile>
 
 namespace pq {
 
 namespace {
 constexpr int kMaxNameAttempts = 1000;
 const QString kNotNumeric = QStringLiteral("Number of generations must be a numeric value.");
-
-int drawDigit() {
-    const double r = QRandomGenerator::global()->generateDouble();
-    return Int16(static_cast<int>(Int(r * 9)) + 1);
-}
 } // namespace
 
 void GenerationRun::PushButton1_Click() {
@@ -67,22 +62,17 @@ void GenerationRun::build(Guard& g) {
     LayOutChart(g, sheet, {[this] { return mWindow.text1(); }, [this] { return mWindow.text2(); }});
 
     const QString picturePath = uniquePicturePath();
-    QString path;
-    // The name is claimed by creating the file exclusively, so that a name taken meanwhile by
-    // another copy of the program is never reused. A folder where nothing can be created ends
-    // the search; the save then reports why.
-    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
-        QString name;
-        g(198, [&] { name = QStringLiteral("qorrow"); });
-        g(200, [&] { name = drawWorkbookBaseName(drawDigit); });
-        g(210,
-          [&] { path = temporaryFolder() + QDir::separator() + name + QStringLiteral(".xls"); });
-        if (g.test(212, [&] { return FileExists(path); }))
-            continue;
-        if (claimFile(path) || !FileExists(path))
-            break;
-    }
-    g(214, [&] { workbook->saveAs(path, GetSaveFileFormat(builder)); });
+    QString refusal;
+    const QString path = claimTemporaryWorkbook(g, refusal);
+    const int failuresBefore = g.failures();
+    g(214, [&] {
+        if (!refusal.isEmpty())
+            throw Failure(refusal);
+        workbook->saveAs(path, GetSaveFileFormat(builder));
+    });
+    // The claimed file is empty: after a failed save it must not pass for the chart.
+    if (refusal.isEmpty() && g.failures() > failuresBefore)
+        QFile::remove(path);
     g(216, [&] { builder->setDisplayAlerts(false); });
     g(218, [&] { workbook->close(); });
     g(220, [&] { builder->quit(); });
@@ -109,6 +99,38 @@ void GenerationRun::build(Guard& g) {
     g(244, [&] { mWindow.preview().showPreview(); });
     g(246, [&] { mWindow.hideWindow(); });
     g(248, [&] { KillFile(picturePath); });
+}
+
+// Steps 198-212: draws names until one is new, and claims it by creating the file exclusively, so
+// that a name taken meanwhile by another copy of the program is never reused. Only a claimed
+// file is ever saved: otherwise `refusal` says why the save cannot happen (a folder where
+// nothing can be created, or no free name), and a name that belongs to someone else's file is
+// not handed on.
+QString GenerationRun::claimTemporaryWorkbook(Guard& g, QString& refusal) {
+    QString path;
+    int claimError = 0;
+    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
+        QString name;
+        g(198, [&] { name = QStringLiteral("qorrow"); });
+        g(200, [&] { name = drawWorkbookBaseName(mDrawDigit); });
+        g(210,
+          [&] { path = temporaryFolder() + QDir::separator() + name + QStringLiteral(".xls"); });
+        if (g.test(212, [&] { return FileExists(path); }))
+            continue;
+        if (claimFile(path, &claimError))
+            return path;
+        if (!FileExists(path))
+            break;
+    }
+    if (FileExists(path)) {
+        refusal = QStringLiteral("cannot write a temporary workbook in %1: the %2 names drawn "
+                                 "were all taken")
+                      .arg(temporaryFolder())
+                      .arg(kMaxNameAttempts);
+        return QString();
+    }
+    refusal = WriteFailure(path, claimError).description();
+    return path;
 }
 
 } // namespace pq

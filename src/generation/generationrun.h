@@ -6,8 +6,10 @@
 
 #include "base/numeric.h"
 #include "mainwindow/services/dialogs.h"
+#include "tempfiles.h"
 
 #include <QString>
+#include <functional>
 
 namespace pq {
 
@@ -36,10 +38,15 @@ public:
 
     Int16 mBusy = 0; // -1 while a run is in progress
 
+    // Where the digits of the temporary workbook's name come from (1 to 9 each).
+    void setDigitSource(std::function<int()> draw) { mDrawDigit = std::move(draw); }
+
 private:
     void build(Guard& g);
+    QString claimTemporaryWorkbook(Guard& g, QString& refusal);
 
     MainWindowPort& mWindow;
+    std::function<int()> mDrawDigit = drawNameDigit;
 };
 
 // The largest number of generation columns a 97-2003 sheet holds: 2^15 + 3 rows.

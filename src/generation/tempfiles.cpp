@@ -1,8 +1,14 @@
 #include "tempfiles.h"
 
+#include "base/numeric.h"
+
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QUuid>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace pq {
 
@@ -23,9 +29,21 @@ QString drawWorkbookBaseName(const std::function<int()>& drawDigit) {
     return name;
 }
 
-bool claimFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+int drawNameDigit() {
+    const double r = QRandomGenerator::global()->generateDouble();
+    return Int16(static_cast<int>(Int(r * 9)) + 1);
+}
+
+bool claimFile(const QString& path, int* systemError) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (systemError)
+            *systemError = errno;
+        return false;
+    }
+    ::close(fd);
+    return true;
 }
 
 QString uniquePicturePath() {

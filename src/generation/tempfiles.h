@@ -15,8 +15,12 @@ QString temporaryFolder();
 // Eight digits 1-9 appended to "qorrow".
 QString drawWorkbookBaseName(const std::function<int()>& drawDigit);
 
-// Creates the file exclusively; false when it already exists or cannot be created.
-bool claimFile(const QString& path);
+// One random digit 1-9 for the name.
+int drawNameDigit();
+
+// Creates the file exclusively; false when it already exists or cannot be created, with the
+// system's cause (an errno value) in `systemError` when given.
+bool claimFile(const QString& path, int* systemError = nullptr);
 
 // A picture file path unique to this run, in the temporary folder.
 QString uniquePicturePath();

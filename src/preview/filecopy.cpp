@@ -1,19 +1,11 @@
 #include "filecopy.h"
 
-#include "base/failure.h"
+#include "base/safefile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace pq {
-
-namespace {
-QString describeWriteError(QFileDevice::FileError error) {
-    return error == QFileDevice::PermissionsError ? failures::kPermissionDenied
-                                                  : failures::kPathFileAccess;
-}
-} // namespace
 
 void copyFileSafely(const QString& from, const QString& to) {
     QFile source(from);
@@ -21,23 +13,16 @@ void copyFileSafely(const QString& from, const QString& to) {
         throw Failure(failures::kFileNotFound);
     if (!source.open(QIODevice::ReadOnly))
         throw Failure(failures::kPermissionDenied);
-    if (QFileInfo(to).isDir())
-        throw Failure(failures::kPathFileAccess);
-    // QSaveFile writes to a temporary file in the target's folder and renames it over the
-    // target on commit; without a commit the temporary file goes and the target stays.
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly))
-        throw Failure(describeWriteError(target.error()));
-    constexpr qint64 kChunk = 1 << 16;
-    while (!source.atEnd()) {
-        const QByteArray chunk = source.read(kChunk);
-        if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
-            throw Failure(failures::kPathFileAccess);
-        if (target.write(chunk) != chunk.size())
-            throw Failure(describeWriteError(target.error()));
-    }
-    if (!target.commit())
-        throw Failure(describeWriteError(target.error()));
+    writeFileSafely(to, [&](QIODevice& target) {
+        constexpr qint64 kChunk = 1 << 16;
+        while (!source.atEnd()) {
+            const QByteArray chunk = source.read(kChunk);
+            if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
+                throw Failure(failures::kPathFileAccess);
+            if (target.write(chunk) != chunk.size())
+                return; // the writer reports the device's refusal
+        }
+    });
 }
 
 bool sameExistingFile(const QString& a, const QString& b) {

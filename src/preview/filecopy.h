@@ -8,8 +8,9 @@
 namespace pq {
 
 // Copies `from` to `to` byte for byte. The copy is written beside the target under a temporary
-// name and renamed over it only once complete, so a failed copy leaves an existing target as it
-// was. Throws Failure (file not found, permission denied, path/file access error).
+// name and renamed over it only once complete and on the disk, so a failed copy leaves an
+// existing target as it was. Throws Failure: the source's "File not found" or "Permission
+// denied", or the target's WriteFailure naming it and the cause.
 void copyFileSafely(const QString& from, const QString& to);
 
 // True when both paths name the same existing file (after resolving links and "..").

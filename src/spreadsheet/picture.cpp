@@ -1,12 +1,12 @@
 #include "picture.h"
 
 #include "base/failure.h"
+#include "base/safefile.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgRenderer>
 #include <vector>
 
@@ -124,16 +124,14 @@ QSize Picture::size() const {
 void Picture::save(const QString& path) const {
     if (isNull())
         throw Failure(kInvalidPicture);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Failure(failures::kPathFileAccess);
-    bool ok = true;
-    if (mSvgRenderer)
-        ok = file.write(mSvg) == mSvg.size();
-    else
-        ok = mImage.save(&file, "PNG");
-    if (!ok || !file.commit())
-        throw Failure(failures::kPathFileAccess);
+    if (mSvgRenderer) {
+        writeFileSafely(path, mSvg);
+        return;
+    }
+    writeFileSafely(path, [&](QIODevice& file) {
+        if (!mImage.save(&file, "PNG"))
+            throw WriteFailure(path, QStringLiteral("the picture cannot be encoded"));
+    });
 }
 
 void Picture::paint(QPainter& painter, const QRectF& target, const QRectF& source) const {

@@ -27,7 +27,7 @@ public:
     bool isVector() const { return static_cast<bool>(mSvgRenderer); }
     QSize size() const; // pixels at factor 1
 
-    // Writes the picture in its own format (SVG or PNG); throws Failure.
+    // Writes the picture in its own format (SVG or PNG); throws WriteFailure.
     void save(const QString& path) const;
 
     // Draws the part `source` of the picture (picture pixels) stretched into `target`.

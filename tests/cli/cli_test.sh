@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The command-line tool as a user calls it: help, exit codes, no overwriting without --force,
-# and a workbook that an independent reader (python3-xlrd) accepts.
+# The command-line tool as a user calls it: help, exit codes, no overwriting without --force (not
+# even by a writer racing another), only regular files replaced with it, errors that name the
+# file and the cause, and a workbook that an independent reader (python3-xlrd) accepts.
 set -euo pipefail
 cli="$1"
 tmp=$(mktemp -d)
@@ -29,6 +30,29 @@ set +e
 set -e
 [ "$code" -eq 3 ] || fail "existing file exit $code, want 3"
 "$cli" --force "Someone Else" 3 "$tmp/ada.xls"
+
+# Runs the tool; prints its exit status. Standard error goes to $tmp/err.
+status() { local code=0; timeout 60 "$cli" "$@" 2>"$tmp/err" >/dev/null || code=$?; echo $code; }
+
+# Eight writers of one new name without --force: one wins, the others find the name taken.
+for i in 1 2 3 4 5 6 7 8; do status "Writer $i" 3 "$tmp/race.xls" >"$tmp/race.$i" & done
+wait
+codes=$(sort "$tmp"/race.? | tr '\n' ' ')
+[ "$codes" = "0 3 3 3 3 3 3 3 " ] || fail "racing writers exited $codes, want one 0 and seven 3"
+
+mkfifo "$tmp/fifo.xls"
+[ "$(status --force Ada 3 "$tmp/fifo.xls")" = 2 ] && [ -p "$tmp/fifo.xls" ] ||
+    fail "--force over a FIFO was not refused"
+[ "$(status --pdf "$tmp/same.xls" Ada 3 "$tmp/same.xls")" = 2 ] &&
+    [ "$(status --picture "$tmp/p.svg" --pdf "$tmp/./p.svg" Ada 3 "$tmp/w.xls")" = 2 ] &&
+    [ ! -e "$tmp/same.xls" ] || fail "outputs on one path were not refused"
+[ "$(status Ada 3 "$tmp/missing/ada.xls")" = 1 ] &&
+    grep -qxF "pedigrafa-cli: cannot write $tmp/missing/ada.xls: No such file or directory" \
+        "$tmp/err" || fail "no exit 1 naming the path and cause: $(cat "$tmp/err")"
+[ "$(status "$(printf '%*s' 40000 '' | tr ' ' x)" 3 "$tmp/long.xls")" = 2 ] ||
+    fail "an overlong name is not bad input"
+codes=$(status Ada -3 "$tmp/n3.xls")$(status Ada -0 "$tmp/n0.xls")$(status -- -A 2 "$tmp/d.xls")
+[ "$codes" = 000 ] || fail "negative generations or -- refused: $(cat "$tmp/err")"
 
 /usr/bin/python3 - "$tmp/ada.xls" <<'PY'
 import sys, xlrd

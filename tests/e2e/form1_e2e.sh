@@ -3,7 +3,8 @@
 # without a display; with one, it opens the main window, the user types a name and 4
 # generations (both remembered in the settings store) and presses "Start Creating Template";
 # the preview window appears, the main window goes, and a temporary workbook
-# qorrow????????.xls lies in the temporary folder.
+# qorrow????????.xls lies in the temporary folder. SIGTERM then ends the program as closing the
+# preview does: status 0, and the temporary workbook is gone.
 #
 # Usage: form1_e2e.sh <path to pedigrafa>
 set -euo pipefail
@@ -28,6 +29,9 @@ poll() {
     done
     return 1
 }
+
+# Prints "ended" once the process is gone (or a zombie, not yet waited for).
+ended() { awk '$3 == "Z" { print "ended" }' "/proc/$1/stat" 2>/dev/null || echo ended; }
 
 visible_windows() { xdotool search --onlyvisible --name "^${title}\$"; }
 
@@ -60,6 +64,14 @@ inner() {
     local workbooks
     workbooks=$(find "$TEMP" -maxdepth 1 -name 'qorrow????????.xls' | wc -l)
     [ "$workbooks" -eq 1 ] || fail "expected one temporary workbook in $TEMP, found $workbooks"
+
+    kill -TERM "$app_pid"
+    poll 20 ended "$app_pid" >/dev/null || fail "the program did not end after SIGTERM"
+    local status=0
+    wait "$app_pid" || status=$?
+    [ "$status" -eq 0 ] || fail "after SIGTERM the program ended with status $status"
+    workbooks=$(find "$TEMP" -maxdepth 1 -name 'qorrow*' | wc -l)
+    [ "$workbooks" -eq 0 ] || fail "SIGTERM left the temporary workbook in $TEMP"
     echo "PASS"
 }
 
@@ -67,6 +79,13 @@ if [ "${1:-}" = "--inner" ]; then
     inner "$2"
     exit 0
 fi
+
+for tool in xvfb-run xdotool; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIP: $tool is not installed (see tools/deps.sh)"
+        exit 77
+    fi
+done
 
 exe=$(realpath "$1")
 work=$(mktemp -d)

@@ -2,7 +2,7 @@
 # seed corpus:
 #   cmake -DSOURCE_DIR=tests/fuzz -DBUILD_DIR=... -DFUZZER=fuzz_gedcom -DSEEDS=seeds/gedcom
 #         [-DDICT=gedcom.dict] [-DMAX_LEN=16384] [-DSECONDS=20] -P runfuzz.cmake
-# Prints "SKIP:" when clang or libFuzzer is missing.
+# Prints "SKIP:" when clang is missing; any other trouble fails.
 find_program(CLANGXX NAMES clang++-14 clang++)
 if(NOT CLANGXX)
     message("SKIP: clang++ is not installed")
@@ -22,10 +22,9 @@ endif()
 execute_process(
     COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${BUILD_DIR} -DCMAKE_CXX_COMPILER=${CLANGXX}
             -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    RESULT_VARIABLE configured OUTPUT_QUIET)
+    RESULT_VARIABLE configured OUTPUT_VARIABLE log ERROR_VARIABLE log)
 if(NOT configured EQUAL 0)
-    message("SKIP: the clang fuzzer build could not be configured")
-    return()
+    message(FATAL_ERROR "the clang fuzzer build could not be configured:\n${log}")
 endif()
 execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD_DIR} -j2 --target ${FUZZER}
                 RESULT_VARIABLE built OUTPUT_VARIABLE log ERROR_VARIABLE log)

@@ -1,3 +1,4 @@
+#include "base/safefile.h"
 #include "generation/generationrun.h"
 #include "generation/previewhandoff.h"
 #include "generation/tempfiles.h"
@@ -6,6 +7,7 @@
 #include "spreadsheet/engine/xls/xlsfile.h"
 #include "support/fakeapplication.h"
 #include "support/fakewindow.h"
+#include "support/faultydisk.h"
 #include "support/scripteddialogs.h"
 
 #include <QDir>
@@ -162,6 +164,36 @@ TEST_F(GenerationRunTest, TemporaryFolderWhereNothingCanBeCreatedEndsTheRunWithR
     EXPECT_TRUE(labels.contains(QStringLiteral("214")));
     EXPECT_EQ(run.mBusy.value(), 0);
     EXPECT_EQ(xl::liveInstanceCount(), 0);
+}
+
+TEST_F(GenerationRunTest, AFailedSaveIsReportedFirstAndLeavesNoWorkbook) {
+    {
+        test::FileSizeLimit fullDisk(1000);
+        run.PushButton1_Click();
+    }
+    const auto reports = window.dialogService.errorReports();
+    ASSERT_FALSE(reports.empty());
+    EXPECT_TRUE(reports.front().text.contains(QStringLiteral(": File too large\r\n")));
+    EXPECT_TRUE(reports.front().text.contains(QStringLiteral("at line 214\r")));
+    // The claimed name is free again: later steps find no workbook, as if none was created.
+    EXPECT_TRUE(reports[1].text.contains(QStringLiteral("at line 224\r")));
+    EXPECT_TRUE(tempFiles().isEmpty()) << tempFiles().join(' ').toStdString();
+}
+
+TEST_F(GenerationRunTest, NoFreeNameFailsAtTheSaveWithoutTouchingTheTakenFile) {
+    const QString taken = temp.filePath(QStringLiteral("qorrow11111111.xls"));
+    writeFileSafely(taken, "someone's file");
+    run.setDigitSource([] { return 1; });
+    run.PushButton1_Click();
+    const auto reports = window.dialogService.errorReports();
+    ASSERT_FALSE(reports.empty());
+    EXPECT_TRUE(reports.front().text.startsWith(
+        QStringLiteral("cannot write a temporary workbook in %1: ").arg(temporaryFolder())));
+    EXPECT_TRUE(reports.front().text.contains(QStringLiteral("at line 214\r")));
+    EXPECT_EQ(test::readAll(taken), QByteArray("someone's file"));
+    // Not handed to the preview either, which would delete it.
+    EXPECT_TRUE(window.previewWindow.excelFile.isEmpty());
+    EXPECT_EQ(tempFiles().size(), 1);
 }
 
 TEST(TempFiles, NamesUseOnlyDigitsOneToNine) {

@@ -1,6 +1,11 @@
 add_test(NAME cli.end_to_end
          COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/cli_test.sh $<TARGET_FILE:pedigrafa-cli>)
 set_tests_properties(cli.end_to_end PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+# The same on a full disk; skipped (77) where a small tmpfs cannot be mounted.
+add_test(NAME cli.full_disk
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/cli_full_disk.sh $<TARGET_FILE:pedigrafa-cli>)
+set_tests_properties(cli.full_disk PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120
+                     SKIP_RETURN_CODE 77)
 add_test(NAME cli.gedcom
          COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/cli_gedcom_test.sh $<TARGET_FILE:pedigrafa-cli>)
 set_tests_properties(cli.gedcom PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)

@@ -208,6 +208,35 @@ TEST(XlsCorrupt, CellsOutsideTheSheetOrTablesAreRefused) {
                 })).contains(QStringLiteral("too short")));
 }
 
+// Worksheets whose records start at the given records of one sheet substream of 256 blank
+// cells: 0 its BOF, 1 the BOF of a substream nested in it.
+QByteArray sheetsSharing(const std::vector<int>& starts) {
+    std::vector<qsizetype> offsetSlots;
+    QByteArray stream = globalsWith([&](QByteArray& s) {
+        for (std::size_t i = 0; i < starts.size(); ++i)
+            offsetSlots.push_back(biff::appendBoundSheet(s, QStringLiteral("S%1").arg(i)));
+    });
+    std::vector<qsizetype> records{stream.size()};
+    biff::appendBof(stream, biff::kWorksheetType);
+    biff::appendMulBlank(stream, 0, 0, std::vector<std::uint16_t>(256, 15));
+    records.push_back(stream.size());
+    biff::appendBof(stream, biff::kWorksheetType);
+    biff::appendEof(stream);
+    biff::appendEof(stream);
+    for (std::size_t i = 0; i < starts.size(); ++i)
+        biff::patchU32(stream, offsetSlots[i], static_cast<std::uint32_t>(records[starts[i]]));
+    return withStream(stream);
+}
+
+TEST(XlsCorrupt, SheetsThatShareRecordsAreRefusedBeforeAnyIsRead) {
+    // Read once per sheet, 2,000 sheets on one substream would multiply the memory and time a
+    // small file takes: each sheet must own its records.
+    EXPECT_TRUE(failureOf(sheetsSharing(std::vector<int>(2000, 0)))
+                    .startsWith(QStringLiteral("Corrupt workbook file: two sheets start at")));
+    EXPECT_TRUE(failureOf(sheetsSharing({0, 1})).contains(QStringLiteral("runs into")));
+    EXPECT_EQ(decodeXls(sheetsSharing({0}))->activeSheet().cellCount(), 256u);
+}
+
 TEST(XlsCorrupt, DuplicateCellsKeepTheFirstAndNumbersShowAsText) {
     const auto workbook = decodeXls(sheetWith([](QByteArray& s) {
         biff::putHeader(s, biff::kRk, 10);

@@ -384,6 +384,10 @@ public:
         writeXls(*mBook->model, path);
         mBook->fullName = QFileInfo(path).absoluteFilePath();
     }
+    QByteArray file() const {
+        requireOpen(mBook);
+        return encodeXls(*mBook->model);
+    }
     void close() override {
         requireOpen(mBook);
         mBook->open = false;
@@ -486,6 +490,13 @@ private:
 };
 
 } // namespace
+
+QByteArray workbookFile(const xl::Ref<xl::Workbook>& workbook) {
+    const auto* book = dynamic_cast<const EngineWorkbook*>(workbook.shared().get());
+    if (!book)
+        throw Failure(QStringLiteral("SaveAs method of Workbook class failed"));
+    return book->file();
+}
 
 xl::Ref<xl::Application> createEngineApplication() {
     return xl::Ref<xl::Application>(std::make_shared<EngineApplication>());

@@ -34,6 +34,7 @@ public:
         : mStream(stream), mPosition(position) {}
 
     bool atEnd() const { return mPosition >= mStream.size(); }
+    qsizetype position() const { return mPosition; }
 
     std::uint16_t peekId() const {
         if (mStream.size() - mPosition < 4)
@@ -239,6 +240,7 @@ struct Globals {
     std::vector<SheetEntry> sheets;
     QStringList strings;
     int activeTab = 0;
+    qsizetype end = 0; // where the globals' records end
 };
 
 FontRecord parseFont(Fields f) {
@@ -300,6 +302,7 @@ Globals readGlobals(const QByteArray& stream) {
     int tab = 0;
     while (!records.atEnd()) {
         const Record r = records.next();
+        g.end = records.position();
         if (r.id == kEof)
             break;
         switch (r.id) {
@@ -351,7 +354,9 @@ public:
         mColumnXf.fill(kDefaultCellXf);
     }
 
-    void read(const QByteArray& stream, std::uint32_t offset) {
+    // Reads the sheet's records from `offset`; they must end before `limit`, where the next
+    // sheet's records begin.
+    void read(const QByteArray& stream, std::uint32_t offset, qsizetype limit) {
         if (offset >= static_cast<std::uint64_t>(stream.size()))
             corrupt(QStringLiteral("sheet \"%1\" starts past the end of the workbook stream")
                         .arg(mSheet.name()));
@@ -360,6 +365,10 @@ public:
         int depth = 1; // embedded substreams (charts) end with their own EOF
         while (depth > 0 && !records.atEnd()) {
             const Record r = records.next();
+            if (records.position() > limit)
+                corrupt(QStringLiteral("sheet \"%1\" runs into the next sheet at offset %2")
+                            .arg(mSheet.name())
+                            .arg(limit));
             if (r.id == kBof)
                 ++depth;
             else if (r.id == kEof)
@@ -568,6 +577,27 @@ std::vector<std::uint32_t> internFormats(const Globals& g, FormatTable& formats)
     return ids;
 }
 
+// Where each sheet's records must end: where the next sheet's begin. Every sheet owns its
+// records, after the globals', so that no record is read twice and the work a file takes is
+// bounded by its size: sheets that share or overlap records are refused.
+std::vector<qsizetype> sheetLimits(const Globals& g, qsizetype streamSize) {
+    std::vector<std::uint32_t> starts;
+    for (const SheetEntry& entry : g.sheets)
+        starts.push_back(entry.offset);
+    std::sort(starts.begin(), starts.end());
+    if (const auto twice = std::adjacent_find(starts.begin(), starts.end()); twice != starts.end())
+        corrupt(QStringLiteral("two sheets start at offset %1").arg(*twice));
+    if (!starts.empty() && starts.front() < g.end)
+        corrupt(QStringLiteral("a sheet starts inside the workbook globals at offset %1")
+                    .arg(starts.front()));
+    std::vector<qsizetype> limits;
+    for (const SheetEntry& entry : g.sheets) {
+        const auto next = std::upper_bound(starts.begin(), starts.end(), entry.offset);
+        limits.push_back(next == starts.end() ? streamSize : qsizetype(*next));
+    }
+    return limits;
+}
+
 } // namespace
 
 std::unique_ptr<WorkbookModel> decodeWorkbookStream(const QByteArray& stream) {
@@ -576,9 +606,11 @@ std::unique_ptr<WorkbookModel> decodeWorkbookStream(const QByteArray& stream) {
     const std::vector<std::uint32_t> xfFormats = internFormats(globals, workbook->formats());
     if (globals.sheets.empty())
         corrupt(QStringLiteral("the workbook has no worksheets"));
-    for (const SheetEntry& entry : globals.sheets) {
+    const std::vector<qsizetype> limits = sheetLimits(globals, stream.size());
+    for (std::size_t i = 0; i < globals.sheets.size(); ++i) {
+        const SheetEntry& entry = globals.sheets[i];
         SheetModel& sheet = workbook->addSheet(entry.name);
-        SheetReader(sheet, globals, xfFormats).read(stream, entry.offset);
+        SheetReader(sheet, globals, xfFormats).read(stream, entry.offset, limits[i]);
         if (entry.tab == globals.activeTab)
             workbook->setActiveIndex(static_cast<int>(workbook->sheets().size()) - 1);
     }

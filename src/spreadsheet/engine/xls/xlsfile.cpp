@@ -1,12 +1,12 @@
 #include "xlsfile.h"
 
+#include "base/safefile.h"
 #include "biffreader.h"
 #include "biffwriter.h"
 #include "compoundfile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace pq::engine {
 
@@ -14,7 +14,7 @@ namespace {
 
 const QString kWorkbookStream = QStringLiteral("Workbook");
 
-// The descriptions users of the spreadsheet macro language know for file errors.
+// The descriptions users of the spreadsheet macro language know for reading errors.
 QString describe(QFileDevice::FileError error) {
     switch (error) {
     case QFileDevice::PermissionsError:
@@ -33,12 +33,7 @@ QByteArray encodeXls(const WorkbookModel& workbook) {
 }
 
 void writeXls(const WorkbookModel& workbook, const QString& path) {
-    const QByteArray image = encodeXls(workbook);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Failure(describe(file.error()));
-    if (file.write(image) != image.size() || !file.commit())
-        throw Failure(describe(file.error()));
+    writeFileSafely(path, encodeXls(workbook));
 }
 
 std::unique_ptr<WorkbookModel> decodeXls(const QByteArray& file) {
