@@ -1,6 +1,6 @@
 // The preview's costs: one zoom step (redraw plus the paint of what the viewport shows) at
-// every factor for a five-generation chart, and one drag move on the fifteen-column chart. The resident
-// memory after each run is reported as a counter.
+// every factor for a five-generation chart, and one drag move on the fifteen-column chart. The
+// resident memory after each run is reported as a counter.
 
 #include "benchsupport.h"
 #include "preview/form2.h"

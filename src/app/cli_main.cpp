@@ -9,9 +9,9 @@
 
 namespace {
 
-void printErrors(const QStringList& errors) {
+void printErrors(const QStringList& errors, const char* kind = "") {
     for (const QString& e : errors)
-        std::fprintf(stderr, "pedigrafa-cli: %s\n", qPrintable(e));
+        std::fprintf(stderr, "pedigrafa-cli: %s%s\n", kind, qPrintable(e));
 }
 
 // A negative number ("-3", "-0") is a GENERATIONS argument, not an option: the parser sees it
@@ -57,12 +57,14 @@ int main(int argc, char* argv[]) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Makes a blank family-tree (pedigree) chart as a 97-2003 workbook (.xls).\n"
+        QStringLiteral("Makes a blank family-tree (pedigree) chart as a 97-2003 workbook (.xls),\n"
+                       "or one filled from a GEDCOM file with --gedcom.\n"
                        "GENERATIONS counts the person's own generation too (1 to 15)."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("NAME"),
-                                 QStringLiteral("Whose family tree it is."));
+                                 QStringLiteral("Whose family tree it is; with --gedcom, a name "
+                                                "in the file or a cross-reference (@I12@)."));
     parser.addPositionalArgument(QStringLiteral("GENERATIONS"),
                                  QStringLiteral("Number of generations, including the person."));
     parser.addPositionalArgument(QStringLiteral("OUTPUT"),
@@ -75,7 +77,11 @@ int main(int argc, char* argv[]) {
                                  QStringLiteral("FILE"));
     const QCommandLineOption force({QStringLiteral("f"), QStringLiteral("force")},
                                    QStringLiteral("Overwrite files that exist."));
-    parser.addOptions({picture, pdf, force});
+    const QCommandLineOption gedcom(
+        QStringLiteral("gedcom"),
+        QStringLiteral("Fill the chart with the person's ancestors from this GEDCOM file."),
+        QStringLiteral("FILE"));
+    parser.addOptions({picture, pdf, force, gedcom});
     NegativeNumbers numbers;
     parser.process(numbers.shield(QCoreApplication::arguments()));
 
@@ -90,7 +96,9 @@ int main(int argc, char* argv[]) {
         args[0], args[1], args[2], parser.value(picture), parser.value(pdf), parser.isSet(force)};
     request.picturePath = numbers.restore(request.picturePath);
     request.pdfPath = numbers.restore(request.pdfPath);
+    request.gedcomPath = numbers.restore(parser.value(gedcom));
     const pq::BatchResult result = pq::makeChartFiles(request);
+    printErrors(result.warnings, "warning: ");
     printErrors(result.errors);
     return result.exitCode;
 }
