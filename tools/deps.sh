@@ -6,6 +6,8 @@ BUILD_PACKAGES=(
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libqt6svg6
     fonts-liberation fonts-wine
 )
+# What xvfb-run needs, for trying the program where there is no display.
+HEADLESS_PACKAGES=(xvfb xauth)
 TEST_PACKAGES=(
     googletest libgtest-dev libbenchmark-dev
     python3 python3-xlrd python3-xlwt

@@ -5,10 +5,13 @@
 #   form2.png, form2@1.5x.png, form2@2x.png   the preview of that default chart, reached by
 #                                             clicking "Start Creating Template"
 #   chart-libreoffice.png                     the same chart's first page as LibreOffice prints it
+#   chart-gedcom-libreoffice.png              a chart filled from a generated GEDCOM file
+#                                             (pedigrafa-cli --gedcom), as LibreOffice prints it
 # The @ pictures run the program with QT_SCALE_FACTOR, as on a display scaled to 150 % and 200 %.
 #
 # Usage: tools/screenshots.sh [build folder]   (default: build)
-# Needs xvfb-run, xdotool, ImageMagick (import, convert), LibreOffice (soffice) and pdftoppm.
+# Needs xvfb-run, xdotool, ImageMagick (import, convert), LibreOffice (soffice) and pdftoppm,
+# and the benchmarks' build/bench/make_gedcom for the sample family tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -90,19 +93,30 @@ for scale in 1 1.5 2; do
         "$scale" "$suffix"
 done
 
-# The whole chart as LibreOffice shows it: its used range on one page, with a throw-away
-# profile and wine's Tahoma made visible to it.
-"$build/src/app/pedigrafa-cli" "Tamsin Orrow" 5 "$work/chart.xls" >/dev/null
+# A chart as LibreOffice shows it: its used range on one page, with a throw-away profile and
+# wine's Tahoma made visible to it. $1 the workbook, $2 the picture.
+libreoffice_picture() {
+    local name
+    name=$(basename "$1" .xls)
+    FONTCONFIG_FILE=$work/fonts.conf soffice -env:UserInstallation="file://$work/lo-profile-$$" \
+        --headless --convert-to 'pdf:calc_pdf_Export:{"SinglePageSheets":{"type":"boolean","value":"true"}}' \
+        --outdir "$work" "$1" >/dev/null 2>&1
+    pdftoppm -png -r 96 -singlefile "$work/$name.pdf" "$work/$name-page"
+    convert "$work/$name-page.png" -trim +repage -bordercolor white -border 8 -strip "$2"
+}
 cat >"$work/fonts.conf" <<'CONF'
 <?xml version="1.0"?>
 <!DOCTYPE fontconfig SYSTEM "fonts.dtd">
 <fontconfig><include ignore_missing="yes">/etc/fonts/fonts.conf</include><dir>/usr/share/wine/fonts</dir></fontconfig>
 CONF
-FONTCONFIG_FILE=$work/fonts.conf soffice -env:UserInstallation="file://$work/lo-profile-$$" \
-    --headless --convert-to 'pdf:calc_pdf_Export:{"SinglePageSheets":{"type":"boolean","value":"true"}}' \
-    --outdir "$work" "$work/chart.xls" >/dev/null 2>&1
-pdftoppm -png -r 96 -singlefile "$work/chart.pdf" "$work/chart-page"
-convert "$work"/chart-page.png -trim +repage -bordercolor white -border 8 -strip \
-    docs/screenshots/chart-libreoffice.png
+
+"$build/src/app/pedigrafa-cli" "Tamsin Orrow" 5 "$work/chart.xls" >/dev/null
+libreoffice_picture "$work/chart.xls" docs/screenshots/chart-libreoffice.png
+
+# The same chart filled from a generated family tree of 2,000 people.
+"$build/bench/make_gedcom" "$work/family.ged" 2000 >/dev/null
+"$build/src/app/pedigrafa-cli" --gedcom "$work/family.ged" "Tamsin Orrow" 5 \
+    "$work/filled.xls" >/dev/null
+libreoffice_picture "$work/filled.xls" docs/screenshots/chart-gedcom-libreoffice.png
 
 ls -l docs/screenshots/

@@ -11,9 +11,9 @@
 
 namespace {
 
-void printErrors(const QStringList& errors) {
+void printErrors(const QStringList& errors, const char* kind = "") {
     for (const QString& e : errors)
-        std::fprintf(stderr, "pedigrafa-cli: %s\n", qPrintable(e));
+        std::fprintf(stderr, "pedigrafa-cli: %s%s\n", kind, qPrintable(e));
 }
 
 // The PDF's fit from its two options; a problem is returned as the message to show.
@@ -94,12 +94,14 @@ int main(int argc, char* argv[]) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Makes a blank family-tree (pedigree) chart as a 97-2003 workbook (.xls).\n"
+        QStringLiteral("Makes a blank family-tree (pedigree) chart as a 97-2003 workbook (.xls),\n"
+                       "or one filled from a GEDCOM file with --gedcom.\n"
                        "GENERATIONS counts the person's own generation too (1 to 15)."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("NAME"),
-                                 QStringLiteral("Whose family tree it is."));
+                                 QStringLiteral("Whose family tree it is; with --gedcom, a name "
+                                                "in the file or a cross-reference (@I12@)."));
     parser.addPositionalArgument(QStringLiteral("GENERATIONS"),
                                  QStringLiteral("Number of generations, including the person."));
     parser.addPositionalArgument(QStringLiteral("OUTPUT"),
@@ -124,7 +126,11 @@ int main(int argc, char* argv[]) {
         QStringLiteral("N"));
     const QCommandLineOption force({QStringLiteral("f"), QStringLiteral("force")},
                                    QStringLiteral("Overwrite files that exist."));
-    parser.addOptions({picture, pdf, pdfFit, pdfPagesWide, force});
+    const QCommandLineOption gedcom(
+        QStringLiteral("gedcom"),
+        QStringLiteral("Fill the chart with the person's ancestors from this GEDCOM file."),
+        QStringLiteral("FILE"));
+    parser.addOptions({picture, pdf, pdfFit, pdfPagesWide, force, gedcom});
     NegativeNumbers numbers;
     parser.process(numbers.shield(QCoreApplication::arguments()));
 
@@ -140,12 +146,14 @@ int main(int argc, char* argv[]) {
         {}};
     request.picturePath = numbers.restore(request.picturePath);
     request.pdfPath = numbers.restore(request.pdfPath);
+    request.gedcomPath = numbers.restore(parser.value(gedcom));
     if (const QString problem = readPdfOptions(parser, pdfFit, pdfPagesWide, request.pdf);
         !problem.isEmpty()) {
         printErrors({problem});
         return 2;
     }
     const pq::BatchResult result = pq::makeChartFiles(request);
+    printErrors(result.warnings, "warning: ");
     printErrors(result.errors);
     return result.exitCode;
 }

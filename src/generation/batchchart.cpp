@@ -2,6 +2,7 @@
 
 #include "base/numeric.h"
 #include "base/safefile.h"
+#include "chartfill.h"
 #include "chartlayout.h"
 #include "chartpdf.h"
 #include "generationrun.h"
@@ -136,6 +137,19 @@ BatchResult makeChartFiles(const BatchRequest& request) {
     // Without --force nothing is replaced, not even a file another writer made meanwhile.
     const ExistingFile existing = request.force ? ExistingFile::Replace : ExistingFile::Keep;
 
+    ChartFill fill;
+    if (!request.gedcomPath.isEmpty()) {
+        PreparedFill prepared =
+            prepareChartFill(request.gedcomPath, request.name,
+                             static_cast<int>(generationColumnsFor(request.generations)));
+        if (!prepared.errors.isEmpty())
+            return BatchResult{false, 2, prepared.errors, prepared.fill.warnings};
+        fill = std::move(prepared.fill);
+    }
+    const QString name = request.gedcomPath.isEmpty() ? request.name : fill.name;
+    if (auto refusal = checkName(name))
+        return *refusal;
+
     CollectingDialogs dialogs;
     QByteArray workbookFile;
     {
@@ -146,14 +160,16 @@ BatchResult makeChartFiles(const BatchRequest& request) {
         g(112, [&] { workbook = app->workbooks()->add(); });
         xl::Ref<xl::Worksheet> sheet;
         g(116, [&] { sheet = workbook->activeSheet(); });
-        LayOutChart(g, sheet, {[&] { return request.name; }, [&] { return request.generations; }});
+        LayOutChart(g, sheet, {[&] { return name; }, [&] { return request.generations; }});
+        FillChart(g, sheet, fill);
+        SetUpPrinting(g, sheet);
         // A chart with a failed step is not written: a batch never leaves a partial file.
         if (dialogs.errors.isEmpty())
             g(214, [&] { workbookFile = engine::workbookFile(workbook); });
         g(220, [&] { app->quit(); });
     }
     if (!dialogs.errors.isEmpty())
-        return BatchResult{false, 1, dialogs.errors};
+        return BatchResult{false, 1, dialogs.errors, fill.warnings};
 
     try {
         writeFileSafely(request.workbookPath, workbookFile, existing);
@@ -174,9 +190,9 @@ BatchResult makeChartFiles(const BatchRequest& request) {
             return fail(3, existsMessage(f.path()));
         return fail(1, f.description());
     } catch (const Failure& f) {
-        return fail(1, f.description());
+        return BatchResult{false, 1, {f.description()}, fill.warnings};
     }
-    return BatchResult{true, 0, {}};
+    return BatchResult{true, 0, {}, fill.warnings};
 }
 
 } // namespace pq

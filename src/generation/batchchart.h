@@ -18,12 +18,16 @@ struct BatchRequest {
     QString pdfPath;     // optional
     bool force = false;  // overwrite existing files
     PdfOptions pdf;      // how the PDF fits the paper
+    // Optional: fill the chart from this family-tree file; `name` then chooses the person.
+    QString gedcomPath = QString();
 };
 
 struct BatchResult {
     bool ok = false;
     int exitCode = 0; // 0 done, 1 failed, 2 bad input, 3 would overwrite
     QStringList errors;
+    // Problems in the family-tree file, each naming its line.
+    QStringList warnings = QStringList();
 };
 
 BatchResult makeChartFiles(const BatchRequest& request);

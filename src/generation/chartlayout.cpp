@@ -59,17 +59,6 @@ void drawBox(Guard& g, const xl::Ref<xl::Worksheet>& sheet, std::int32_t row, st
         g(label, [&] { sheet->cells(row, column)->borders(edge)->setLineStyle(xl::xlContinuous); });
 }
 
-// The page set-up a printed chart needs: the chart fitted to the paper's width and centred on
-// it, continued on as many pages as its height needs, each under the two-row title. These steps
-// follow the cell plan, under labels of their own after the run's last.
-void setUpPrinting(Guard& g, const xl::Ref<xl::Worksheet>& sheet) {
-    g(256, [&] { sheet->pageSetup()->setPrintArea(sheet->usedRange()->address()); });
-    g(258, [&] { sheet->pageSetup()->setPrintTitleRows(QStringLiteral("$2:$3")); });
-    g(260, [&] { sheet->pageSetup()->setFitToPagesWide(1); });
-    g(262, [&] { sheet->pageSetup()->setFitToPagesTall(0); });
-    g(264, [&] { sheet->pageSetup()->setCenterHorizontally(true); });
-}
-
 } // namespace
 
 void LayOutChart(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartInputs& in) {
@@ -124,7 +113,15 @@ void LayOutChart(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartInput
             g(192, [&] { spacing = spacing * Int16(2); });
         g(194, [&] { column = column + 1; });
     }
-    setUpPrinting(g, sheet);
+}
+
+// Labels of their own, after the run's last: these steps follow the cell plan.
+void SetUpPrinting(Guard& g, const xl::Ref<xl::Worksheet>& sheet) {
+    g(256, [&] { sheet->pageSetup()->setPrintArea(sheet->usedRange()->address()); });
+    g(258, [&] { sheet->pageSetup()->setPrintTitleRows(QStringLiteral("$2:$3")); });
+    g(260, [&] { sheet->pageSetup()->setFitToPagesWide(1); });
+    g(262, [&] { sheet->pageSetup()->setFitToPagesTall(0); });
+    g(264, [&] { sheet->pageSetup()->setCenterHorizontally(true); });
 }
 
 } // namespace pq

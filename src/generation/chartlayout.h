@@ -23,8 +23,13 @@ struct ChartInputs {
 };
 
 // Lays out the chart on `sheet`, one automation call per cell property, each under its label
-// in the caller's guarded procedure, and sets the sheet up for printing.
+// in the caller's guarded procedure.
 void LayOutChart(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartInputs& inputs);
+
+// The page set-up a printed chart needs, once every cell is written: the used range fitted to
+// the paper's width and centred on it, continued on as many pages as its height needs, each
+// under the two-row title.
+void SetUpPrinting(Guard& g, const xl::Ref<xl::Worksheet>& sheet);
 
 // How many generation columns a generations text asks for (the loop bound plus one), computed
 // in double precision so that huge values do not overflow; NaN for a text that is not a number.

@@ -60,6 +60,7 @@ void GenerationRun::build(Guard& g) {
         // Each step of the layout then reports its own failure.
     }
     LayOutChart(g, sheet, {[this] { return mWindow.text1(); }, [this] { return mWindow.text2(); }});
+    SetUpPrinting(g, sheet);
 
     const QString picturePath = uniquePicturePath();
     QString refusal;

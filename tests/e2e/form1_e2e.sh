@@ -80,6 +80,13 @@ if [ "${1:-}" = "--inner" ]; then
     exit 0
 fi
 
+for tool in xvfb-run xdotool; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIP: $tool is not installed (see tools/deps.sh)"
+        exit 77
+    fi
+done
+
 exe=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

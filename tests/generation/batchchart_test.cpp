@@ -1,10 +1,12 @@
 #include "generation/batchchart.h"
+#include "generation/chartfill.h"
 #include "spreadsheet/engine/xls/xlsfile.h"
 
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace pq {
 namespace {
@@ -87,6 +89,127 @@ TEST_F(BatchChartTest, FolderAsTargetIsRefused) {
     req.force = true;
     const BatchResult r = makeChartFiles(req);
     EXPECT_EQ(r.exitCode, 2);
+}
+
+} // namespace
+} // namespace pq
+
+namespace pq {
+namespace {
+
+// Cora's parents Abel and Bess are half-siblings through Dan, who fills two boxes; Bess's
+// mother is unknown.
+const char* const kCoraFile = "0 HEAD\n1 CHAR UTF-8\n"
+                              "0 @I1@ INDI\n1 NAME Cora /Vance/\n1 BIRT\n2 DATE 1850\n"
+                              "1 FAMC @F1@\n"
+                              "0 @I2@ INDI\n1 NAME Abel /Vance/\n1 DEAT\n2 DATE ABT 1900\n"
+                              "1 FAMC @F2@\n"
+                              "0 @I3@ INDI\n1 NAME Bess Aurelia Philippa Constance /Vance/\n"
+                              "1 FAMC @F3@\n"
+                              "0 @I4@ INDI\n1 NAME Dan /Vance/\n1 CHR\n2 DATE 1790\n"
+                              "1 BURI\n2 DATE 1861\n"
+                              "0 @I5@ INDI\n1 NAME Eve /Ash/\n"
+                              "0 @F1@ FAM\n1 HUSB @I2@\n1 WIFE @I3@\n"
+                              "0 @F2@ FAM\n1 HUSB @I4@\n1 WIFE @I5@\n"
+                              "0 @F3@ FAM\n1 HUSB @I4@\n"
+                              "0 TRLR\n";
+
+class GedcomChartTest : public BatchChartTest {
+protected:
+    QString writeGedcom(const QByteArray& text) const {
+        QFile f(path("family.ged"));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return f.fileName();
+    }
+    BatchRequest gedcomRequest(const char* who, const QByteArray& text = kCoraFile) const {
+        BatchRequest req = request("4");
+        req.name = QString::fromUtf8(who);
+        req.gedcomPath = writeGedcom(text);
+        return req;
+    }
+};
+
+TEST_F(GedcomChartTest, AncestorsFillTheirBoxesAndNothingElseChanges) {
+    const BatchResult r = makeChartFiles(gedcomRequest("cora vance"));
+    ASSERT_TRUE(r.ok) << r.errors.join('\n').toStdString();
+    EXPECT_TRUE(r.warnings.isEmpty());
+    const auto filled = engine::readXls(path("ada.xls"));
+    const engine::SheetModel& sheet = filled->activeSheet();
+    EXPECT_EQ(sheet.cell(2, 2)->value(), QStringLiteral("Family Tree for Cora Vance"));
+    EXPECT_EQ(sheet.pageSetup().printArea, sheet.usedRange()); // the names printed too
+
+    // Ahnentafel number -> name and years; 4 generations, so column B holds 8..15.
+    const std::map<int, std::pair<QString, QString>> expected{
+        {1, {"Cora Vance", "b. 1850"}},
+        {2, {"Abel Vance", "d. c. 1900"}},
+        {3, {"Bess Aurelia Philippa Constance Vance", ""}},
+        {4, {"Dan Vance", "1790–1861"}},
+        {5, {"Eve Ash", ""}},
+        {6, {"Dan Vance", "1790–1861"}}};
+    std::map<std::pair<int, int>, QString> texts;
+    for (const auto& [number, text] : expected) {
+        const auto [row, column] = boxCell(number, 4);
+        EXPECT_EQ(sheet.formatAt(row, column).interiorColorIndex, 43) << number << " not a box";
+        texts[{row, column}] = text.first;
+        if (!text.second.isEmpty())
+            texts[{row + 1, column}] = text.second;
+    }
+    EXPECT_EQ(boxCell(1, 4), std::make_pair(12, 5));
+    EXPECT_EQ(boxCell(15, 4), std::make_pair(19, 2));
+
+    // The same cells and formats as the blank chart; only the texts are new.
+    BatchRequest blankRequest = request("4");
+    blankRequest.workbookPath = path("blank.xls");
+    ASSERT_TRUE(makeChartFiles(blankRequest).ok);
+    const auto blank = engine::readXls(blankRequest.workbookPath);
+    const engine::SheetModel& plain = blank->activeSheet();
+    for (int row = 4; row <= 24; ++row)
+        for (int column = 1; column <= 6; ++column) {
+            EXPECT_EQ(sheet.formatAt(row, column), plain.formatAt(row, column)) << row << column;
+            const engine::Cell* cell = sheet.cell(row, column);
+            const QString value = cell ? cell->value() : QString();
+            const auto want = texts.find({row, column});
+            EXPECT_EQ(value, want == texts.end() ? QString() : want->second) << row << column;
+        }
+}
+
+TEST_F(GedcomChartTest, BadInputNamesTheProblem) {
+    const auto errorOf = [&](const BatchRequest& req) {
+        const BatchResult r = makeChartFiles(req);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_FALSE(QFile::exists(req.workbookPath));
+        return r.errors.join('\n');
+    };
+    const QByteArray twoDans = QByteArray(kCoraFile).replace("Eve /Ash/", "Dan /Vance/");
+    const QString ambiguous = errorOf(gedcomRequest("Dan Vance", twoDans));
+    EXPECT_TRUE(ambiguous.contains(QStringLiteral("names 2 people")));
+    EXPECT_TRUE(
+        ambiguous.contains(QStringLiteral("\n  @I4@ Dan Vance (1790–1861)\n  @I5@ Dan Vance")));
+    EXPECT_TRUE(errorOf(gedcomRequest("Abel Ash")).contains(QStringLiteral("similar name")));
+    EXPECT_TRUE(errorOf(gedcomRequest("@I9@")).contains(QStringLiteral("no person @I9@")));
+    EXPECT_TRUE(errorOf(gedcomRequest("Cora", "<html>\n0 HEAD\n"))
+                    .contains(QStringLiteral("family.ged line 1: this is not a family-tree")));
+    BatchRequest missing = gedcomRequest("Cora");
+    missing.gedcomPath = path("nowhere.ged");
+    EXPECT_TRUE(errorOf(missing).startsWith(QStringLiteral("cannot read")));
+}
+
+TEST_F(GedcomChartTest, ProblemsInTheFileAreWarningsWithTheirLines) {
+    const QByteArray text = QByteArray(kCoraFile)
+                                .replace("0 @F3@ FAM\n1 HUSB @I4@\n", "0 @F3@ FAM\n1 HUSB @I8@\n")
+                                .replace("Eve /Ash/", "Eve /" + QByteArray(40000, 'A') + "/");
+    const BatchResult r = makeChartFiles(gedcomRequest("@I1@", text));
+    ASSERT_TRUE(r.ok) << r.errors.join('\n').toStdString();
+    ASSERT_EQ(r.warnings.size(), 2) << r.warnings.join('\n').toStdString();
+    EXPECT_TRUE(
+        r.warnings[0].startsWith(QStringLiteral("family.ged line 31: @I8@ names no person")));
+    EXPECT_TRUE(r.warnings[1].startsWith(QStringLiteral("family.ged line 23: the name has 40004")));
+    const auto model = engine::readXls(path("ada.xls"));
+    const auto [row, column] = boxCell(5, 4);
+    EXPECT_TRUE(model->activeSheet().cell(row, column)->value().isEmpty());
+    EXPECT_TRUE(model->activeSheet().cell(boxCell(6, 4).first, 3)->value().isEmpty())
+        << "Bess's father is unknown now";
 }
 
 } // namespace

@@ -19,6 +19,7 @@ struct LaidOutChart {
         sheet = app->workbooks()->add()->activeSheet();
         Guard g(dialogs, loc::kForm1PushButton1Click);
         LayOutChart(g, sheet, {[=] { return name; }, [=] { return generations; }});
+        SetUpPrinting(g, sheet);
     }
     ~LaidOutChart() { app->quit(); }
 

@@ -6,3 +6,6 @@ add_test(NAME cli.full_disk
          COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/cli_full_disk.sh $<TARGET_FILE:pedigrafa-cli>)
 set_tests_properties(cli.full_disk PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120
                      SKIP_RETURN_CODE 77)
+add_test(NAME cli.gedcom
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/cli_gedcom_test.sh $<TARGET_FILE:pedigrafa-cli>)
+set_tests_properties(cli.gedcom PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)

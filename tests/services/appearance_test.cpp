@@ -31,6 +31,12 @@ TEST(AppTitle, DropsTheLastWordAtLeastOnce) {
     const QString t = appTitleFor(sixty);
     EXPECT_LE(t.size(), 40);
     EXPECT_EQ(t, QStringLiteral("Alpha Bravo Charlie Delta Echo Foxtrot"));
+    // Exactly 40 characters after the first drop stay; 41 lose another word.
+    const QString forty = QStringLiteral("Alpha Bravo Charlie Delta Echo Foxtrot X");
+    ASSERT_EQ(forty.size(), 40);
+    EXPECT_EQ(appTitleFor(forty + QStringLiteral(" Maker")), forty);
+    EXPECT_EQ(appTitleFor(forty + QStringLiteral("Y Maker")),
+              QStringLiteral("Alpha Bravo Charlie Delta Echo Foxtrot"));
     SetAppTitle();
     EXPECT_EQ(AppTitle(), QStringLiteral("Pedigrafa Quorvell Sheet Builder Kit"));
 }

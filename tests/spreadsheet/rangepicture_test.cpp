@@ -20,6 +20,7 @@ constexpr QRgb kLime = 0xFF99CC00;
 constexpr QRgb kBlack = 0xFF000000;
 constexpr QRgb kWhite = 0xFFFFFFFF;
 constexpr QRgb kTitleGrey = 0xFF808080;
+constexpr QRgb kGridGrey = 0xFFD4D4D4;
 
 // Pixel rows of the 5-generation chart's picture (B2:F35): title rows 34 and 19 px, then 17.
 int chartRowTop(int row) {
@@ -147,17 +148,17 @@ TEST_F(ChartPictureTest, BoxesAreLimeWithBlackEdges) {
 }
 
 TEST_F(ChartPictureTest, ConnectorsJoinBoxesAndEndAtTheLastBox) {
-    EXPECT_EQ(at(173, chartRowMiddle(6)), kBlack);              // between B5 and B7
-    EXPECT_EQ(at(173, chartRowMiddle(34)), kBlack);             // between B33 and B35
-    EXPECT_EQ(at(173, chartRowMiddle(4)), kGridlineColor);      // above the first box
-    EXPECT_EQ(at(2 * 173, chartRowMiddle(8)), kBlack);          // column C's connector
-    EXPECT_EQ(at(5 * 173, chartRowMiddle(21)), kGridlineColor); // column F has none
+    EXPECT_EQ(at(173, chartRowMiddle(6)), kBlack);         // between B5 and B7
+    EXPECT_EQ(at(173, chartRowMiddle(34)), kBlack);        // between B33 and B35
+    EXPECT_EQ(at(173, chartRowMiddle(4)), kGridGrey);      // above the first box
+    EXPECT_EQ(at(2 * 173, chartRowMiddle(8)), kBlack);     // column C's connector
+    EXPECT_EQ(at(5 * 173, chartRowMiddle(21)), kGridGrey); // column F has none
 }
 
 TEST_F(ChartPictureTest, EmptyCellsShowWhiteWithGreyGridlines) {
     const int x = chartColumnLeft(3) + 86; // C5 is empty
     EXPECT_EQ(at(x, chartRowMiddle(5)), kWhite);
-    EXPECT_EQ(at(x, chartRowTop(5)), kGridlineColor);
+    EXPECT_EQ(at(x, chartRowTop(5)), kGridGrey);
     EXPECT_EQ(at(x, chartRowTop(6)), kBlack); // the top edge of the box C6
 }
 
@@ -167,7 +168,7 @@ TEST_F(ChartPictureTest, MergedTitleHasNoInnerGridlines) {
         EXPECT_EQ(at(x, 2), kWhite) << column;
         EXPECT_EQ(at(x, chartRowMiddle(3)), kWhite) << column;
     }
-    EXPECT_EQ(at(500, chartRowTop(3)), kGridlineColor); // between the two title rows
+    EXPECT_EQ(at(500, chartRowTop(3)), kGridGrey); // between the two title rows
 }
 
 TEST_F(ChartPictureTest, TitleIsGreyTextAtTheLeftOfItsRow) {

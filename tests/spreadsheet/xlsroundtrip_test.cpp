@@ -52,7 +52,7 @@ void buildVariedWorkbook(WorkbookModel& workbook) {
         first.editCellFormat(6, 2 + i, [&](CellFormat& f) { f.fontSize = 8 + 2 * i; });
     }
     first.setValue(5, 2, QStringLiteral("Ærøskøbing – 東京"));
-    first.setValue(5, 3, QString(9000, u'x')); // crosses a CONTINUE
+    first.setValue(5, 3, QString(20000, u'x')); // crosses two CONTINUEs
     first.setValue(5, 4, QStringLiteral("Ærøskøbing – 東京"));
     first.setValue(7, 20, QStringLiteral("far right"));
     first.merge({10, 2, 12, 4});

@@ -1,0 +1,381 @@
+#include "familyfile.h"
+
+#include "base/failure.h"
+
+#include <QRandomGenerator>
+#include <optional>
+
+namespace pq::gedcom {
+
+// ---- XrefIndex ----
+
+namespace {
+
+// A salt drawn once per process, so that a file cannot be made to pile its cross-references
+// onto one slot.
+const std::uint64_t kSalt = QRandomGenerator::system()->generate64();
+
+std::uint64_t hashOf(std::string_view key) {
+    std::uint64_t h = 14695981039346656037ull ^ kSalt; // FNV-1a
+    for (const char c : key)
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    // Cross-references differ in their last digits: mix those into the low bits that pick the
+    // slot.
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    return h ^ (h >> 33);
+}
+
+} // namespace
+
+std::size_t XrefIndex::slotOf(std::string_view key, std::uint64_t hash) const {
+    const std::size_t mask = mSlots.size() - 1;
+    std::size_t i = hash & mask;
+    while (mSlots[i].value >= 0 && (mSlots[i].hash != hash || mSlots[i].key != key))
+        i = (i + 1) & mask;
+    return i;
+}
+
+void XrefIndex::grow() {
+    std::vector<Slot> old = std::move(mSlots);
+    mSlots.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
+    for (const Slot& s : old)
+        if (s.value >= 0)
+            mSlots[slotOf(s.key, s.hash)] = s;
+}
+
+std::int32_t XrefIndex::insert(std::string_view key, std::int32_t value) {
+    if ((mUsed + 1) * 2 > mSlots.size())
+        grow();
+    const std::uint64_t hash = hashOf(key);
+    Slot& slot = mSlots[slotOf(key, hash)];
+    if (slot.value >= 0)
+        return slot.value;
+    slot = {hash, key, value};
+    ++mUsed;
+    return -1;
+}
+
+std::int32_t XrefIndex::find(std::string_view key) const {
+    return mSlots.empty() ? -1 : mSlots[slotOf(key, hashOf(key))].value;
+}
+
+// ---- reading ----
+
+namespace {
+
+enum class Pedigree : std::uint8_t { Birth, Unstated, Other }; // in order of preference
+
+struct ParentLink { // FAMC
+    std::int32_t person;
+    std::string_view family;
+    std::uint32_t line;
+    Pedigree pedigree = Pedigree::Unstated;
+};
+
+struct ChildLink { // CHIL
+    std::int32_t family;
+    std::string_view person;
+    std::uint32_t line;
+};
+
+struct SpouseLinks { // HUSB and WIFE, as written
+    std::string_view husband, wife;
+    std::uint32_t husbandLine = 0, wifeLine = 0;
+};
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    return s;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if ((a[i] | 0x20) != (b[i] | 0x20))
+            return false;
+    return true;
+}
+
+std::optional<Event> eventOf(std::uint32_t code) {
+    switch (code) {
+    case tagCode("BIRT"):
+        return Event::Birth;
+    case tagCode("CHR"):
+        return Event::Christening;
+    case tagCode("BAPM"):
+        return Event::Baptism;
+    case tagCode("DEAT"):
+        return Event::Death;
+    case tagCode("BURI"):
+        return Event::Burial;
+    default:
+        return std::nullopt;
+    }
+}
+
+QString quoted(std::string_view s) {
+    return QLatin1Char('"') +
+           QString::fromUtf8(s.data(), qsizetype(std::min<std::size_t>(s.size(), 24))) +
+           (s.size() > 24 ? QStringLiteral("...\"") : QStringLiteral("\""));
+}
+
+QString pointer(std::string_view xref) {
+    return QLatin1Char('@') + QString::fromUtf8(xref.data(), qsizetype(xref.size())) +
+           QLatin1Char('@');
+}
+
+} // namespace
+
+class FileBuilder {
+public:
+    explicit FileBuilder(FamilyFile& file)
+        : f(file), w(file.mWarnings), reader(*file.mSource, file.mWarnings) {}
+
+    void build() {
+        readRecords();
+        resolveSpouses();
+        resolveParents();
+    }
+
+private:
+    enum class Record { Other, Person, Family };
+    enum class Context { Other, Event, ParentFamily };
+
+    void readRecords() {
+        Line line;
+        bool first = true;
+        bool trailer = false;
+        std::uint32_t lastLine = 0;
+        while (!trailer && reader.next(line)) {
+            if (first)
+                checkHeader(line);
+            first = false;
+            lastLine = line.number;
+            switch (line.level) {
+            case 0:
+                trailer = line.code == tagCode("TRLR");
+                startRecord(line);
+                break;
+            case 1:
+                if (record == Record::Person)
+                    personFact(line);
+                else if (record == Record::Family)
+                    familyFact(line);
+                break;
+            case 2:
+                if (record == Record::Person)
+                    personDetail(line);
+                break;
+            default:
+                break;
+            }
+        }
+        if (first)
+            throw Failure(QStringLiteral("line %1: this is not a family-tree (GEDCOM) file: it "
+                                         "has no lines with a level and a tag")
+                              .arg(std::max(reader.firstTextLine(), 1u)));
+        if (!trailer)
+            w.add(lastLine, [] {
+                return QStringLiteral("the file ends without its closing line \"0 TRLR\": it "
+                                      "may be cut short; what could be read is used");
+            });
+    }
+
+    void checkHeader(const Line& line) {
+        if (line.level == 0 && line.code == tagCode("HEAD") &&
+            line.number == reader.firstTextLine())
+            return;
+        throw Failure(QStringLiteral("line %1: this is not a family-tree (GEDCOM) file: it does "
+                                     "not begin with \"0 HEAD\"")
+                          .arg(reader.firstTextLine()));
+    }
+
+    void startRecord(const Line& line) {
+        record = Record::Other;
+        context = Context::Other;
+        const bool isPerson = line.code == tagCode("INDI");
+        if (!isPerson && line.code != tagCode("FAM"))
+            return;
+        if (line.xref.empty()) {
+            w.add(line.number, [&] {
+                return QStringLiteral("a %1 record without a cross-reference cannot be linked "
+                                      "to; it is ignored")
+                    .arg(QString::fromLatin1(line.tag.data(), qsizetype(line.tag.size())));
+            });
+            return;
+        }
+        XrefIndex& index = isPerson ? f.mPersonIndex : f.mFamilyIndex;
+        const auto count =
+            static_cast<std::int32_t>(isPerson ? f.mPeople.size() : f.mFamilies.size());
+        if (const std::int32_t earlier = index.insert(line.xref, count); earlier >= 0) {
+            const std::uint32_t first =
+                isPerson ? f.mPeople[earlier].line : f.mFamilies[earlier].line;
+            w.add(line.number, [&] {
+                return QStringLiteral("%1 is defined again (first at line %2); this record is "
+                                      "ignored")
+                    .arg(pointer(line.xref))
+                    .arg(first);
+            });
+            return;
+        }
+        current = count;
+        if (isPerson) {
+            f.mPeople.push_back(Person{line.xref, line.number, {}, -1, {}});
+            record = Record::Person;
+        } else {
+            f.mFamilies.push_back(Family{line.xref, line.number, -1, -1});
+            spouses.emplace_back();
+            record = Record::Family;
+        }
+    }
+
+    // The record named by a pointer value ("@F1@"); an empty view for a null pointer.
+    std::optional<std::string_view> pointerValue(const Line& line) {
+        const std::string_view v = trimmed(line.value);
+        if (v.size() >= 3 && v.front() == '@' && v.back() == '@' &&
+            v.substr(1, v.size() - 2).find('@') == std::string_view::npos)
+            return v == "@VOID@" ? std::string_view() : v.substr(1, v.size() - 2);
+        w.add(line.number, [&] {
+            return QStringLiteral("%1 should point to a record, like @F1@, not %2; the line is "
+                                  "ignored")
+                .arg(QString::fromLatin1(line.tag.data(), qsizetype(line.tag.size())), quoted(v));
+        });
+        return std::nullopt;
+    }
+
+    void personFact(const Line& line) {
+        context = Context::Other;
+        Person& p = f.mPeople[current];
+        if (line.code == tagCode("NAME")) {
+            if (!p.name.isSet())
+                p.name = f.mSource->ref(line);
+            else
+                f.mOtherNames.push_back({current, f.mSource->ref(line)});
+        } else if (const auto e = eventOf(line.code)) {
+            context = Context::Event;
+            event = *e;
+        } else if (line.code == tagCode("FAMC")) {
+            if (const auto target = pointerValue(line); target && !target->empty()) {
+                parentLinks.push_back({current, *target, line.number});
+                context = Context::ParentFamily;
+            }
+        }
+    }
+
+    void personDetail(const Line& line) {
+        Person& p = f.mPeople[current];
+        if (context == Context::Event && line.code == tagCode("DATE")) {
+            TextRef& date = p.dates[static_cast<int>(event)];
+            if (!date.isSet() && !trimmed(line.value).empty())
+                date = f.mSource->ref(line);
+        } else if (context == Context::ParentFamily && line.code == tagCode("PEDI")) {
+            const std::string_view v = trimmed(line.value);
+            parentLinks.back().pedigree = v.empty()                        ? Pedigree::Unstated
+                                          : equalsIgnoringCase(v, "birth") ? Pedigree::Birth
+                                                                           : Pedigree::Other;
+        }
+    }
+
+    void familyFact(const Line& line) {
+        const bool husband = line.code == tagCode("HUSB");
+        if (husband || line.code == tagCode("WIFE")) {
+            const auto target = pointerValue(line);
+            if (!target || target->empty())
+                return;
+            SpouseLinks& s = spouses[current];
+            std::string_view& slot = husband ? s.husband : s.wife;
+            if (!slot.empty()) {
+                w.add(line.number, [&] {
+                    return QStringLiteral("a second %1 in family %2 is ignored")
+                        .arg(QLatin1String(husband ? "HUSB" : "WIFE"),
+                             pointer(f.mFamilies[current].xref));
+                });
+                return;
+            }
+            slot = *target;
+            (husband ? s.husbandLine : s.wifeLine) = line.number;
+        } else if (line.code == tagCode("CHIL")) {
+            if (const auto target = pointerValue(line); target && !target->empty())
+                childLinks.push_back({current, *target, line.number});
+        }
+    }
+
+    std::int32_t resolve(const XrefIndex& index, std::string_view xref, std::uint32_t line,
+                         const char* kind) {
+        const std::int32_t found = index.find(xref);
+        if (found < 0)
+            w.add(line, [&] {
+                return QStringLiteral("%1 names no %2 in the file; the link is ignored")
+                    .arg(pointer(xref), QLatin1String(kind));
+            });
+        return found;
+    }
+
+    void resolveSpouses() {
+        for (std::size_t i = 0; i < spouses.size(); ++i) {
+            const SpouseLinks& s = spouses[i];
+            if (!s.husband.empty())
+                f.mFamilies[i].husband =
+                    resolve(f.mPersonIndex, s.husband, s.husbandLine, "person");
+            if (!s.wife.empty())
+                f.mFamilies[i].wife = resolve(f.mPersonIndex, s.wife, s.wifeLine, "person");
+        }
+    }
+
+    // The parents' family: the one a pedigree line calls the birth family, else the first
+    // without a pedigree line, else the first listed. A person no FAMC line links to a family
+    // takes the first family that lists them as a child.
+    void resolveParents() {
+        constexpr std::uint8_t kNoLink = 0xFF, kUnresolved = 0xFE;
+        std::vector<std::uint8_t> rank(f.mPeople.size(), kNoLink);
+        for (const ParentLink& link : parentLinks) {
+            std::uint8_t& r = rank[link.person];
+            const std::int32_t family = resolve(f.mFamilyIndex, link.family, link.line, "family");
+            if (family < 0) {
+                r = std::min(r, kUnresolved);
+                continue;
+            }
+            if (static_cast<std::uint8_t>(link.pedigree) < r) {
+                r = static_cast<std::uint8_t>(link.pedigree);
+                f.mPeople[link.person].parentFamily = family;
+            }
+        }
+        for (const ChildLink& link : childLinks) {
+            const std::int32_t person = resolve(f.mPersonIndex, link.person, link.line, "person");
+            if (person >= 0 && rank[person] == kNoLink && f.mPeople[person].parentFamily < 0)
+                f.mPeople[person].parentFamily = link.family;
+        }
+    }
+
+    FamilyFile& f;
+    Warnings& w;
+    LineReader reader;
+    Record record = Record::Other;
+    Context context = Context::Other;
+    Event event = Event::Birth;
+    std::int32_t current = -1;
+    std::vector<ParentLink> parentLinks;
+    std::vector<ChildLink> childLinks;
+    std::vector<SpouseLinks> spouses;
+};
+
+FamilyFile::FamilyFile(QByteArray bytes) : mSource(std::make_unique<Source>(std::move(bytes))) {
+    if (!mSource->unknownCharset().empty())
+        mWarnings.add(mSource->charsetLine(), [&] {
+            return QStringLiteral("the character set %1 is not known; the file is read as "
+                                  "Windows-1252")
+                .arg(quoted(mSource->unknownCharset()));
+        });
+    FileBuilder(*this).build();
+}
+
+std::unique_ptr<FamilyFile> readFamilyFile(QByteArray bytes) {
+    return std::make_unique<FamilyFile>(std::move(bytes));
+}
+
+} // namespace pq::gedcom

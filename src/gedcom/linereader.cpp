@@ -1,0 +1,275 @@
+#include "linereader.h"
+
+#include "base/failure.h"
+
+#include <cstring>
+#include <limits>
+
+namespace pq::gedcom {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The physical line at pos, without its terminator (CR, LF or CR LF); pos moves past it.
+std::string_view physicalLine(std::string_view bytes, std::size_t& pos) {
+    const char* begin = bytes.data() + pos;
+    const char* end = bytes.data() + bytes.size();
+    const char* p = begin;
+    while (p < end && *p != '\n' && *p != '\r')
+        ++p;
+    const std::string_view text(begin, static_cast<std::size_t>(p - begin));
+    if (p < end)
+        p += (*p == '\r' && p + 1 < end && p[1] == '\n') ? 2 : 1;
+    pos = static_cast<std::size_t>(p - bytes.data());
+    return text;
+}
+
+enum class Shape { Blank, Malformed, Line };
+
+// Splits a line into level, cross-reference, tag and value; `problem` says what is missing.
+Shape splitLine(std::string_view s, Line& out, const char** problem) {
+    std::size_t i = 0;
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    if (i == s.size())
+        return Shape::Blank;
+    if (!isDigit(s[i])) {
+        *problem = "does not begin with a level number";
+        return Shape::Malformed;
+    }
+    int level = 0;
+    std::size_t digits = 0;
+    for (; i < s.size() && isDigit(s[i]); ++i, ++digits)
+        if (digits < 4)
+            level = level * 10 + (s[i] - '0');
+    if (digits > 4)
+        level = std::numeric_limits<int>::max() / 2; // a jump like any other
+    const auto skipBlanks = [&] {
+        const std::size_t from = i;
+        while (i < s.size() && isBlank(s[i]))
+            ++i;
+        return i > from;
+    };
+    if (!skipBlanks() || i == s.size()) {
+        *problem = "has no tag after its level";
+        return Shape::Malformed;
+    }
+    std::string_view xref;
+    if (s[i] == '@') {
+        const std::size_t close = s.find('@', i + 1);
+        if (close == std::string_view::npos || close == i + 1) {
+            *problem = "has a cross-reference without its closing @";
+            return Shape::Malformed;
+        }
+        xref = s.substr(i + 1, close - i - 1);
+        i = close + 1;
+        if (!skipBlanks() || i == s.size()) {
+            *problem = "has no tag after its cross-reference";
+            return Shape::Malformed;
+        }
+    }
+    const std::size_t tagBegin = i;
+    while (i < s.size() && !isBlank(s[i]))
+        ++i;
+    out.level = level;
+    out.xref = xref;
+    out.tag = s.substr(tagBegin, i - tagBegin);
+    out.code = tagCode(out.tag);
+    // One delimiter separates tag and value; whatever follows it belongs to the value.
+    out.value = i < s.size() ? s.substr(i + 1) : s.substr(s.size());
+    out.end = 0;
+    return Shape::Line;
+}
+
+bool isContinuation(const Line& line) {
+    return line.code == tagCode("CONT") || line.code == tagCode("CONC");
+}
+
+// A short, printable excerpt of a line for a warning.
+QString excerpt(std::string_view s) {
+    QString out;
+    for (std::size_t i = 0; i < s.size() && i < 24; ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        out += (c >= 0x20 && c < 0x7F) ? QChar(c) : QChar(u'?');
+    }
+    return s.size() > 24 ? out + QStringLiteral("...") : out;
+}
+
+} // namespace
+
+// ---- Source ----
+
+Source::Source(QByteArray file) : mFile(std::move(file)) {
+    if (mFile.isEmpty())
+        throw Failure(QStringLiteral("the file is empty"));
+    const std::string_view raw(mFile.constData(), static_cast<std::size_t>(mFile.size()));
+    const auto startsWith = [&](std::string_view prefix) {
+        return raw.substr(0, prefix.size()) == prefix;
+    };
+    const auto transcode = [&](std::string_view utf16, bool bigEndian) {
+        mTranscoded = utf16ToUtf8(utf16, bigEndian);
+        mBytes = mTranscoded;
+        mFile = QByteArray(); // the UTF-16 bytes are no longer needed
+    };
+    // A file that begins "0" as a 16-bit unit is UTF-16 without a byte-order mark.
+    const bool zeroDigitFirst = raw.size() >= 2 && raw[0] == 0 && raw[1] == '0';
+    const bool digitZeroFirst = raw.size() >= 2 && raw[0] == '0' && raw[1] == 0;
+    bool unicode = true; // the bytes themselves say how they are encoded
+    if (startsWith("\xEF\xBB\xBF")) {
+        mBytes = raw.substr(3);
+    } else if (startsWith("\xFF\xFE") || startsWith("\xFE\xFF")) {
+        transcode(raw.substr(2), raw[0] == '\xFE');
+    } else if (zeroDigitFirst || digitZeroFirst) {
+        transcode(raw, zeroDigitFirst);
+    } else {
+        mBytes = raw;
+        unicode = false;
+    }
+    if (mBytes.size() >= std::numeric_limits<std::uint32_t>::max())
+        throw Failure(QStringLiteral("the file is larger than 4 GB"));
+    readHeader();
+    if (unicode) {
+        mEncoding = Encoding::Utf8;
+        mUnknownCharset = {};
+    }
+}
+
+void Source::readHeader() {
+    Warnings ignored; // the main pass reports them
+    LineReader reader(*this, ignored);
+    Line line;
+    std::string_view level1;
+    bool inHeader = false;
+    for (int count = 0; count < 1000 && reader.next(line); ++count) {
+        if (line.level == 0) {
+            if (inHeader || line.tag != "HEAD")
+                break;
+            inHeader = true;
+        } else if (line.level == 1) {
+            level1 = line.tag;
+            if (line.tag == "CHAR") {
+                bool known = true;
+                mCharsetLine = line.number;
+                mEncoding = encodingForLabel(line.value, &known);
+                if (!known)
+                    mUnknownCharset = line.value;
+            }
+        } else if (line.level == 2 && level1 == "GEDC" && line.tag == "VERS" &&
+                   !line.value.empty() && isDigit(line.value.front())) {
+            mVersion = line.value.front() - '0';
+        }
+    }
+}
+
+TextRef Source::ref(const Line& line) const {
+    return {static_cast<std::uint32_t>(line.value.data() - mBytes.data()),
+            static_cast<std::uint32_t>(line.value.size()), line.number, line.end};
+}
+
+void Source::unescapeInto(std::string& out, std::string_view piece) const {
+    if (mVersion >= 7) { // only a leading @ is doubled
+        if (piece.substr(0, 2) == "@@")
+            piece.remove_prefix(1);
+        out += piece;
+        return;
+    }
+    for (std::size_t at; (at = piece.find("@@")) != std::string_view::npos;) {
+        out += piece.substr(0, at + 1);
+        piece.remove_prefix(at + 2);
+    }
+    out += piece;
+}
+
+std::string Source::joined(const TextRef& ref) const {
+    std::string out;
+    unescapeInto(out, mBytes.substr(ref.begin, ref.size));
+    std::size_t pos = ref.begin + ref.size;
+    while (pos < ref.end) {
+        Line line;
+        const char* problem = nullptr;
+        if (splitLine(physicalLine(mBytes, pos), line, &problem) != Shape::Line ||
+            !isContinuation(line))
+            continue;
+        if (line.code == tagCode("CONT"))
+            out += '\n';
+        unescapeInto(out, line.value);
+    }
+    return out;
+}
+
+QString Source::text(const TextRef& ref) const {
+    const std::string_view value = mBytes.substr(ref.begin, ref.size);
+    if (!ref.continued() && value.find("@@") == std::string_view::npos)
+        return decodeText(value, mEncoding);
+    return decodeText(joined(ref), mEncoding);
+}
+
+// ---- LineReader ----
+
+LineReader::LineReader(const Source& source, Warnings& warnings)
+    : mBytes(source.bytes()), mWarnings(warnings) {}
+
+bool LineReader::nextPhysical(Line& line) {
+    while (mPos < mBytes.size()) {
+        const std::string_view text = physicalLine(mBytes, mPos);
+        ++mLineNumber;
+        const char* problem = nullptr;
+        const Shape shape = splitLine(text, line, &problem);
+        if (shape != Shape::Blank && mFirstTextLine == 0)
+            mFirstTextLine = mLineNumber;
+        if (shape == Shape::Line) {
+            line.number = mLineNumber;
+            return true;
+        }
+        if (shape == Shape::Malformed)
+            mWarnings.add(mLineNumber, [&] {
+                return QStringLiteral("\"%1\" %2; the line is skipped")
+                    .arg(excerpt(text), QLatin1String(problem));
+            });
+    }
+    return false;
+}
+
+bool LineReader::next(Line& line) {
+    bool jumpReported = false;
+    for (;;) {
+        if (mHavePending) {
+            line = mPending;
+            mHavePending = false;
+        } else if (!nextPhysical(line)) {
+            return false;
+        }
+        if (line.level > mLastLevel + 1) {
+            if (!jumpReported)
+                mWarnings.add(line.number, [&] {
+                    return mLastLevel < 0
+                               ? QStringLiteral("the file does not begin at level 0; the lines "
+                                                "before the first level-0 line are skipped")
+                               : QStringLiteral("level %1 follows level %2; the line and the "
+                                                "lines under it are skipped")
+                                     .arg(line.level)
+                                     .arg(mLastLevel);
+                });
+            jumpReported = true;
+            continue;
+        }
+        mLastLevel = line.level;
+        while (nextPhysical(mPending)) {
+            if (mPending.level != line.level + 1 || !isContinuation(mPending)) {
+                mHavePending = true;
+                break;
+            }
+            line.end = static_cast<std::uint32_t>(mPending.value.data() + mPending.value.size() -
+                                                  mBytes.data());
+        }
+        return true;
+    }
+}
+
+} // namespace pq::gedcom

@@ -1,0 +1,133 @@
+#pragma once
+
+// The line layer of a family-tree file: the bytes in a form we can walk (byte-order mark,
+// UTF-16, the character set and version named in the header), and its lines, each split into
+// level, cross-reference, tag and value without copying anything. CONT and CONC lines are
+// folded into the line they continue; values are joined, unescaped and decoded only on demand.
+
+#include "encoding.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pq::gedcom {
+
+struct Warning {
+    std::uint32_t line = 0;
+    QString text;
+};
+
+// The problems met while reading. A hostile file can have millions, so only the first ones
+// are kept, and the rest are counted.
+class Warnings {
+public:
+    static constexpr std::size_t kKept = 100;
+    // The text is only made for the warnings that are kept.
+    template<class MakeText> void add(std::uint32_t line, MakeText&& makeText) {
+        ++mTotal;
+        if (mKept.size() < kKept)
+            mKept.push_back({line, makeText()});
+    }
+    const std::vector<Warning>& kept() const { return mKept; }
+    std::size_t total() const { return mTotal; }
+
+private:
+    std::vector<Warning> mKept;
+    std::size_t mTotal = 0;
+};
+
+// Where a value lies: the value on its own line and, when CONT or CONC lines continue it,
+// the end of the last of them.
+struct TextRef {
+    std::uint32_t begin = 0;
+    std::uint32_t size = 0;
+    std::uint32_t line = 0;
+    std::uint32_t end = 0; // past the last continuation line; 0 when there is none
+
+    bool isSet() const { return line != 0; }
+    bool continued() const { return end != 0; }
+};
+
+// A tag of up to four characters packed into a number, so that tags are compared (and
+// switched on) without comparing strings; 0 for longer tags.
+constexpr std::uint32_t tagCode(std::string_view tag) {
+    if (tag.size() > 4)
+        return 0;
+    std::uint32_t code = 0;
+    for (const char c : tag)
+        code = (code << 8) | static_cast<unsigned char>(c);
+    return code;
+}
+
+struct Line {
+    std::uint32_t number = 0; // 1-based, as an editor counts lines
+    int level = 0;
+    std::string_view xref; // between the @ signs; empty when the line defines none
+    std::string_view tag;
+    std::uint32_t code = 0; // tagCode(tag)
+    std::string_view value; // as written: escapes not applied, continuations not joined
+    std::uint32_t end = 0;  // past the last CONT or CONC line; 0 when none follows
+};
+
+class Source {
+public:
+    // Takes the file as read: strips a byte-order mark, turns UTF-16 into UTF-8 and reads the
+    // character set and version from the header. Throws Failure for a file that cannot be a
+    // family-tree file at all (empty, or larger than 4 GB).
+    explicit Source(QByteArray file);
+    Source(const Source&) = delete;
+    Source& operator=(const Source&) = delete;
+
+    std::string_view bytes() const { return mBytes; }
+    Encoding encoding() const { return mEncoding; }
+    int majorVersion() const { return mVersion; } // 5 for 5.5.x, 7 for 7.0
+    // The CHAR label when we did not know it (the file is then read as Windows-1252).
+    std::string_view unknownCharset() const { return mUnknownCharset; }
+    std::uint32_t charsetLine() const { return mCharsetLine; }
+
+    TextRef ref(const Line& line) const;
+    // The value's bytes with its continuations joined (CONT as a line break) and @@ unescaped.
+    std::string joined(const TextRef& ref) const;
+    QString text(const TextRef& ref) const;
+
+private:
+    void readHeader();
+    void unescapeInto(std::string& out, std::string_view piece) const;
+
+    QByteArray mFile;
+    std::string mTranscoded; // the UTF-8 form of a UTF-16 file
+    std::string_view mBytes;
+    Encoding mEncoding = Encoding::Utf8;
+    int mVersion = 5;
+    std::string_view mUnknownCharset;
+    std::uint32_t mCharsetLine = 0;
+};
+
+// Walks the lines of a source in order. Blank lines and leading whitespace are tolerated;
+// a line without level or tag, and a line whose level jumps more than one below the line
+// before it (with the lines under it), are reported and skipped.
+class LineReader {
+public:
+    LineReader(const Source& source, Warnings& warnings);
+    bool next(Line& line);
+    // The number of the first line that is not blank, well-formed or not; 0 before it is seen.
+    std::uint32_t firstTextLine() const { return mFirstTextLine; }
+
+private:
+    bool nextPhysical(Line& line); // the next well-formed line, CONT and CONC not yet folded
+
+    std::string_view mBytes;
+    Warnings& mWarnings;
+    std::size_t mPos = 0;
+    std::uint32_t mLineNumber = 0;
+    std::uint32_t mFirstTextLine = 0;
+    int mLastLevel = -1;
+    bool mHavePending = false;
+    Line mPending;
+};
+
+} // namespace pq::gedcom

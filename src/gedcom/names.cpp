@@ -1,0 +1,227 @@
+#include "names.h"
+
+#include <QList>
+#include <algorithm>
+#include <array>
+#include <span>
+
+namespace pq::gedcom {
+
+namespace {
+
+bool isAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
+// Appends a word character, a space between words, or a slash as a word of its own.
+class Folder {
+public:
+    explicit Folder(std::string& out) : mOut(out) { mOut.clear(); }
+    void space() { mPendingSpace = !mOut.empty(); }
+    void slash() {
+        space();
+        add('/');
+        space();
+    }
+    void add(char c) {
+        if (mPendingSpace)
+            mOut += ' ';
+        mPendingSpace = false;
+        mOut += c;
+    }
+    void add(std::string_view s) {
+        for (char c : s)
+            add(c);
+    }
+
+private:
+    std::string& mOut;
+    bool mPendingSpace = false;
+};
+
+void foldAscii(std::string_view s, std::string& out) {
+    Folder folder(out);
+    for (const char c : s) {
+        if (c == '/')
+            folder.slash();
+        else if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
+            folder.space();
+        else
+            folder.add(c >= 'A' && c <= 'Z' ? char(c + 32) : c);
+    }
+}
+
+// Letters that carry their mark in themselves and do not decompose.
+const char* plainLetters(char32_t c) {
+    switch (c) {
+    case U'ß':
+        return "ss";
+    case U'æ':
+        return "ae";
+    case U'œ':
+        return "oe";
+    case U'ø':
+        return "o";
+    case U'ł':
+        return "l";
+    case U'đ':
+    case U'ð':
+        return "d";
+    case U'þ':
+        return "th";
+    case U'ı':
+        return "i";
+    default:
+        return nullptr;
+    }
+}
+
+std::size_t encodeUtf8(char32_t c, char* out) {
+    if (c < 0x80) {
+        out[0] = char(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        out[0] = char(0xC0 | (c >> 6));
+        out[1] = char(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (c < 0x10000) {
+        out[0] = char(0xE0 | (c >> 12));
+        out[1] = char(0x80 | ((c >> 6) & 0x3F));
+        out[2] = char(0x80 | (c & 0x3F));
+        return 3;
+    }
+    out[0] = char(0xF0 | (c >> 18));
+    out[1] = char(0x80 | ((c >> 12) & 0x3F));
+    out[2] = char(0x80 | ((c >> 6) & 0x3F));
+    out[3] = char(0x80 | (c & 0x3F));
+    return 4;
+}
+
+void foldText(const QString& text, std::string& out) {
+    Folder folder(out);
+    const QString decomposed = text.normalized(QString::NormalizationForm_KD).toCaseFolded();
+    for (const char32_t c : decomposed.toUcs4()) {
+        if (QChar::category(c) == QChar::Mark_NonSpacing)
+            continue;
+        if (c == U'/') {
+            folder.slash();
+        } else if (QChar::isSpace(c)) {
+            folder.space();
+        } else if (const char* plain = plainLetters(c)) {
+            folder.add(plain);
+        } else {
+            char utf8[4];
+            folder.add(std::string_view(utf8, encodeUtf8(c, utf8)));
+        }
+    }
+}
+
+} // namespace
+
+QString displayName(const QString& nameValue) {
+    QString name = nameValue;
+    name.replace(QLatin1Char('/'), QLatin1Char(' '));
+    return name.simplified();
+}
+
+void foldName(const Source& source, const TextRef& name, std::string& out) {
+    const std::string_view raw = source.bytes().substr(name.begin, name.size);
+    if (!name.continued() && isAscii(raw) && raw.find("@@") == std::string_view::npos)
+        foldAscii(raw, out);
+    else
+        foldText(source.text(name), out);
+}
+
+std::string foldQuery(const QString& typed) {
+    std::string out;
+    QString plain = typed;
+    plain.replace(QLatin1Char('/'), QLatin1Char(' '));
+    foldText(plain, out);
+    return out;
+}
+
+std::vector<std::string_view> wordsOf(std::string_view folded) {
+    std::vector<std::string_view> words;
+    while (!folded.empty()) {
+        const std::size_t space = folded.find(' ');
+        words.push_back(folded.substr(0, space));
+        if (space == std::string_view::npos)
+            break;
+        folded.remove_prefix(space + 1);
+    }
+    return words;
+}
+
+namespace {
+
+// A name's words split at its slashes, without allocating: names longer than kMaxWords
+// words are only matched as a whole.
+struct NameParts {
+    static constexpr int kMaxWords = 32;
+    std::array<std::string_view, kMaxWords> words;
+    int count = 0;
+    int firstSlash = -1, secondSlash = -1; // word positions
+    bool complete = true;
+
+    explicit NameParts(std::string_view folded) {
+        while (!folded.empty()) {
+            const std::size_t space = folded.find(' ');
+            const std::string_view word = folded.substr(0, space);
+            if (word == "/") {
+                if (firstSlash < 0)
+                    firstSlash = count;
+                else if (secondSlash < 0)
+                    secondSlash = count;
+            } else if (count < kMaxWords) {
+                words[count++] = word;
+            } else {
+                complete = false;
+            }
+            if (space == std::string_view::npos)
+                break;
+            folded.remove_prefix(space + 1);
+        }
+    }
+};
+
+template<class Words> bool sameWords(const Words& a, const std::vector<std::string_view>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
+
+} // namespace
+
+NameMatch matchName(std::string_view foldedName, const std::vector<std::string_view>& query) {
+    const NameParts parts(foldedName);
+    if (!parts.complete || query.empty())
+        return NameMatch::NoMatch;
+    const auto all = std::span(parts.words.data(), std::size_t(parts.count));
+    if (sameWords(all, query))
+        return NameMatch::FullName;
+    if (parts.firstSlash < 0)
+        return NameMatch::NoMatch;
+    const int surnameEnd = parts.secondSlash < 0 ? parts.count : parts.secondSlash;
+    const auto surname = all.subspan(parts.firstSlash, surnameEnd - parts.firstSlash);
+    // Given names stand before the surname, or after it when the surname comes first.
+    const auto given = parts.firstSlash > 0 ? all.first(parts.firstSlash) : all.subspan(surnameEnd);
+    if (surname.empty() || query.size() <= surname.size() ||
+        !std::equal(surname.begin(), surname.end(), query.end() - surname.size()))
+        return NameMatch::NoMatch;
+    const std::size_t givenInQuery = query.size() - surname.size();
+    if (std::equal(given.begin(), given.end(), query.begin(), query.begin() + givenInQuery))
+        return NameMatch::GivenAndSurname;
+    if (givenInQuery == 1 && std::find(given.begin(), given.end(), query.front()) != given.end())
+        return NameMatch::OneGivenAndSurname;
+    return NameMatch::NoMatch;
+}
+
+int sharedWords(std::string_view foldedName, const std::vector<std::string_view>& query) {
+    const NameParts parts(foldedName);
+    const auto all = std::span(parts.words.data(), std::size_t(parts.count));
+    return static_cast<int>(std::count_if(query.begin(), query.end(), [&](std::string_view q) {
+        return std::find(all.begin(), all.end(), q) != all.end();
+    }));
+}
+
+} // namespace pq::gedcom

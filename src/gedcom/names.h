@@ -1,0 +1,34 @@
+#pragma once
+
+// Names as a chart shows them and as a user types them: the display form of a NAME value, and
+// the folded form (case, accents and spacing ignored) that a typed name is matched against.
+
+#include "linereader.h"
+
+#include <QString>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pq::gedcom {
+
+// "Augusta Ada /King/" -> "Augusta Ada King": slashes removed, spaces collapsed.
+QString displayName(const QString& nameValue);
+
+// The folded form of a NAME value as UTF-8 words separated by single spaces, each slash a word
+// of its own ("augusta ada / king /"). Written into `out` so that a caller folding many names
+// reuses one buffer.
+void foldName(const Source& source, const TextRef& name, std::string& out);
+// The folded words of what a user typed; slashes are ignored.
+std::string foldQuery(const QString& typed);
+
+// How well a folded NAME matches the folded query, best first: the full name, the given names
+// and surname, one of the given names and the surname; kNoMatch when none of them does.
+enum class NameMatch { FullName, GivenAndSurname, OneGivenAndSurname, NoMatch };
+NameMatch matchName(std::string_view foldedName, const std::vector<std::string_view>& queryWords);
+// How many of the query's words the name contains: how close a near miss is.
+int sharedWords(std::string_view foldedName, const std::vector<std::string_view>& queryWords);
+
+std::vector<std::string_view> wordsOf(std::string_view folded);
+
+} // namespace pq::gedcom

@@ -1,0 +1,124 @@
+#include "chartfill.h"
+
+#include "gedcom/dates.h"
+#include "gedcom/pedigree.h"
+#include "spreadsheet/engine/xls/sheetmodel.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <bit>
+
+namespace pq {
+
+namespace {
+
+QString candidateList(const gedcom::FamilyFile& file, const gedcom::PersonChoice& choice) {
+    QString list;
+    for (const std::int32_t person : choice.candidates)
+        list += QStringLiteral("\n  ") + gedcom::describePerson(file, person);
+    if (choice.matches > choice.candidates.size())
+        list +=
+            QStringLiteral("\n  ... and %1 more").arg(choice.matches - choice.candidates.size());
+    return list;
+}
+
+QString noSinglePerson(const gedcom::FamilyFile& file, const gedcom::PersonChoice& choice,
+                       const QString& who, const QString& fileName) {
+    if (who.startsWith(QLatin1Char('@')) && who.endsWith(QLatin1Char('@')))
+        return QStringLiteral("%1 has no person %2").arg(fileName, who);
+    if (choice.matches > 1)
+        return QStringLiteral("\"%1\" names %2 people in %3; choose one by its cross-reference:%4")
+            .arg(who)
+            .arg(choice.matches)
+            .arg(fileName, candidateList(file, choice));
+    QString message = QStringLiteral("no person in %1 is named \"%2\"").arg(fileName, who);
+    if (!choice.candidates.empty())
+        message += QStringLiteral("; people with a similar name:") + candidateList(file, choice);
+    return message;
+}
+
+QString located(const QString& fileName, const gedcom::Warning& w) {
+    return QStringLiteral("%1 line %2: %3").arg(fileName).arg(w.line).arg(w.text);
+}
+
+void gatherBoxes(const gedcom::FamilyFile& file, std::int32_t person, const QString& fileName,
+                 ChartFill& fill) {
+    const gedcom::Pedigree pedigree = gedcom::pedigreeOf(file, person, fill.columns);
+    for (const gedcom::Warning& loop : pedigree.loops)
+        fill.warnings << located(fileName, loop);
+    for (std::size_t k = 1; k < pedigree.ancestors.size(); ++k) {
+        const std::int32_t who = pedigree.ancestors[k];
+        if (who < 0)
+            continue;
+        BoxText box{static_cast<int>(k), gedcom::chartName(file, who),
+                    gedcom::lifeYears(file, who)};
+        // A cell holds 32,767 characters; a longer name is left out rather than cut short.
+        if (box.name.size() > engine::kMaxCellTextLength) {
+            fill.warnings << located(fileName,
+                                     {file.people()[who].name.line,
+                                      QStringLiteral("the name has %1 characters, more than a "
+                                                     "cell holds; the box is left blank")
+                                          .arg(box.name.size())});
+            box.name.clear();
+        }
+        fill.boxes.push_back(std::move(box));
+    }
+}
+
+} // namespace
+
+PreparedFill prepareChartFill(const QString& gedcomPath, const QString& who, int columns) {
+    const QString fileName = QFileInfo(gedcomPath).fileName();
+    QFile in(gedcomPath);
+    if (QFileInfo(gedcomPath).isDir() || !in.open(QIODevice::ReadOnly))
+        return {{QStringLiteral("cannot read %1: %2")
+                     .arg(gedcomPath, QFileInfo(gedcomPath).isDir() ? QStringLiteral("a folder")
+                                                                    : in.errorString())},
+                {}};
+    std::unique_ptr<gedcom::FamilyFile> file;
+    try {
+        file = gedcom::readFamilyFile(in.readAll());
+    } catch (const Failure& f) {
+        const QString& why = f.description();
+        return {
+            {fileName +
+             (why.startsWith(QLatin1String("line ")) ? QStringLiteral(" ") : QStringLiteral(": ")) +
+             why},
+            {}};
+    }
+    PreparedFill prepared;
+    ChartFill& fill = prepared.fill;
+    for (const gedcom::Warning& w : file->warnings().kept())
+        fill.warnings << located(fileName, w);
+    if (const std::size_t more = file->warnings().total() - file->warnings().kept().size())
+        fill.warnings << QStringLiteral("%1: %2 more problems like these").arg(fileName).arg(more);
+
+    const gedcom::PersonChoice choice = gedcom::choosePerson(*file, who);
+    if (choice.person < 0) {
+        prepared.errors << noSinglePerson(*file, choice, who.trimmed(), fileName);
+        return prepared;
+    }
+    fill.name = gedcom::chartName(*file, choice.person);
+    fill.columns = std::max(columns, 0);
+    gatherBoxes(*file, choice.person, fileName, fill);
+    return prepared;
+}
+
+std::pair<int, int> boxCell(int ahnentafel, int columns) {
+    const int generation = std::bit_width(static_cast<unsigned>(ahnentafel)) - 1;
+    const int place = ahnentafel - (1 << generation); // from the top of its column
+    const int t = columns - 1 - generation;           // columns from B
+    return {4 + (1 << t) + place * (1 << (t + 1)), 2 + t};
+}
+
+void FillChart(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartFill& fill) {
+    for (const BoxText& box : fill.boxes) {
+        const auto [row, column] = boxCell(box.ahnentafel, fill.columns);
+        if (!box.name.isEmpty())
+            g(202, [&] { sheet->cells(row, column)->setValue(box.name); });
+        if (!box.years.isEmpty())
+            g(204, [&] { sheet->cells(row + 1, column)->setValue(box.years); });
+    }
+}
+
+} // namespace pq

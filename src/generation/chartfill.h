@@ -1,0 +1,47 @@
+#pragma once
+
+// Charts filled from a family-tree (GEDCOM) file: the chosen person, whose box is whose, and
+// the names and life years written into the laid-out chart through the automation interface,
+// so that the cell plan stays the blank chart's.
+
+#include "mainwindow/services/errorreport.h"
+#include "spreadsheet/automation.h"
+
+#include <QString>
+#include <QStringList>
+#include <utility>
+#include <vector>
+
+namespace pq {
+
+struct BoxText {
+    int ahnentafel = 1; // 1 the person, 2k and 2k + 1 the father and mother of k
+    QString name;
+    QString years; // "1815–1852", "b. 1815", "d. 1852"; empty when no year is known
+};
+
+struct ChartFill {
+    QString name; // the chosen person's name, for the title
+    int columns = 0;
+    std::vector<BoxText> boxes; // the known ancestors only
+    QStringList warnings;       // each naming the file and line
+};
+
+struct PreparedFill {
+    QStringList errors; // bad input: the file cannot be read or does not name one person
+    ChartFill fill;
+};
+
+// Reads the family-tree file and chooses the person `who` names (a cross-reference such as
+// "@I12@", or a name); gathers the ancestors for a chart of `columns` generation columns.
+PreparedFill prepareChartFill(const QString& gedcomPath, const QString& who, int columns);
+
+// Row and column of the box of Ahnentafel number `ahnentafel` in a chart of `columns` columns:
+// the column for generation d (the person 0) holds numbers 2^d to 2^(d+1) - 1, top to bottom.
+std::pair<int, int> boxCell(int ahnentafel, int columns);
+
+// Writes each known ancestor's name into their box (label 202) and the life years into the
+// cell below it (label 204).
+void FillChart(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartFill& fill);
+
+} // namespace pq

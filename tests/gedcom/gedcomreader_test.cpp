@@ -1,0 +1,162 @@
+// The line layer and the model: character sets, line ends, continuations, escapes, and files
+// that are broken or hostile.
+
+#include "base/failure.h"
+#include "gedcom/familyfile.h"
+
+#include <QString>
+#include <gtest/gtest.h>
+
+namespace pq::gedcom {
+namespace {
+
+QByteArray file(const QByteArray& body, const QByteArray& charset = "UTF-8") {
+    return "0 HEAD\n1 GEDC\n2 VERS 5.5.1\n1 CHAR " + charset + "\n" + body + "0 TRLR\n";
+}
+
+QString nameOf(const FamilyFile& f, const char* xref) {
+    const std::int32_t p = f.personByXref(xref);
+    return p < 0 ? QStringLiteral("<none>") : f.text(f.people()[p].name);
+}
+
+// The problems reported, as "line: text".
+std::vector<std::pair<std::uint32_t, QString>> warningsOf(const FamilyFile& f) {
+    std::vector<std::pair<std::uint32_t, QString>> out;
+    for (const Warning& w : f.warnings().kept())
+        out.emplace_back(w.line, w.text);
+    return out;
+}
+
+QByteArray utf16(const QString& text, bool bigEndian) {
+    QByteArray out(bigEndian ? "\xFE\xFF" : "\xFF\xFE", 2);
+    for (const QChar c : text) {
+        const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+        out.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
+    }
+    return out;
+}
+
+TEST(GedcomReader, DecodesEveryCharacterSet) {
+    const QString zoe = QStringLiteral("Zoë /Müller/ Łódź");
+    const QByteArray utf8Body = "0 @I1@ INDI\n1 NAME " + zoe.toUtf8() + "\n";
+    EXPECT_EQ(nameOf(*readFamilyFile(file(utf8Body)), "I1"), zoe);
+    EXPECT_EQ(nameOf(*readFamilyFile("\xEF\xBB\xBF" + file(utf8Body)), "I1"), zoe);
+    // The label lies: the byte-order mark decides.
+    const QString utf16Text = QString::fromUtf8(file(utf8Body, "ANSEL")).replace("\n", "\r\n");
+    EXPECT_EQ(nameOf(*readFamilyFile(utf16(utf16Text, false)), "I1"), zoe);
+    EXPECT_EQ(nameOf(*readFamilyFile(utf16(utf16Text, true)), "I1"), zoe);
+    EXPECT_EQ(nameOf(*readFamilyFile(file("0 @I1@ INDI\n1 NAME Ada /King/\n", "ASCII")), "I1"),
+              QStringLiteral("Ada /King/"));
+    // ANSEL: the diacritic comes before its letter, and may even end a CONC piece.
+    const auto ansel = readFamilyFile(file("0 @I1@ INDI\n1 NAME Zo\xE8"
+                                           "e /M\xE8uller/ \xA1\xE2od\xE2z Jos\xE2\n2 CONC e\n",
+                                           "ANSEL"));
+    EXPECT_EQ(nameOf(*ansel, "I1"), QStringLiteral("Zoë /Müller/ Łódź José"));
+    EXPECT_EQ(nameOf(*ansel, "I1").size(), 22) << "marks are composed with their letters";
+    const auto ansi = readFamilyFile(file("0 @I1@ INDI\n1 NAME Ren\xE9"
+                                          "e /Lef\xE8vre \x8A\x80/\n",
+                                          "ANSI"));
+    EXPECT_EQ(nameOf(*ansi, "I1"), QStringLiteral("Renée /Lefèvre Š€/"));
+    const auto unknown = readFamilyFile(file("0 @I1@ INDI\n1 NAME Ren\xE9"
+                                             "e\n",
+                                             "KLINGON"));
+    EXPECT_EQ(nameOf(*unknown, "I1"), QStringLiteral("Renée"));
+    ASSERT_EQ(warningsOf(*unknown).size(), 1u);
+    EXPECT_EQ(warningsOf(*unknown)[0].first, 4u);
+}
+
+TEST(GedcomReader, LinesContinuationsAndEscapes) {
+    // CR, LF and CR LF endings, blank lines and indentation, CONC and CONT, doubled @.
+    const QByteArray body = "0 @I1@ INDI\r  1 NAME Anne /Bol\r\n\n    2 CONC eyn/\n"
+                            "1 BIRT\r\n2 DATE 1501\n0 @N1@ NOTE mail me at a@@b.org\n"
+                            "1 CONT second line\n1 CONC  continued\n";
+    const auto f = readFamilyFile(file(body));
+    EXPECT_EQ(nameOf(*f, "I1"), QStringLiteral("Anne /Boleyn/"));
+    EXPECT_TRUE(f->warnings().kept().empty()) << f->warnings().kept()[0].text.toStdString();
+    const Source& source = f->source();
+    Warnings warnings;
+    LineReader reader(source, warnings);
+    Line line;
+    while (reader.next(line) && line.tag != "NOTE") {
+    }
+    EXPECT_EQ(line.number, 11u);
+    EXPECT_EQ(source.text(source.ref(line)),
+              QStringLiteral("mail me at a@b.org\nsecond line continued"));
+    // Version 7 only unescapes a leading @.
+    const auto seven =
+        readFamilyFile("0 HEAD\n1 GEDC\n2 VERS 7.0\n0 @I1@ INDI\n1 NAME @@x a@@b\n0 TRLR\n");
+    EXPECT_EQ(nameOf(*seven, "I1"), QStringLiteral("@x a@@b"));
+}
+
+TEST(GedcomReader, BrokenFilesGiveWhatCouldBeReadAndNameTheLines) {
+    const QByteArray body = "0 @I1@ INDI\n"        // 5
+                            "1 NAME Ann /Smith/\n" // 6
+                            "1 BIRT\n"             // 7
+                            "3 DATE 1700\n"        // 8: a level jump
+                            "4 PLAC Nowhere\n"     // 9: under the jump, skipped silently
+                            "2 DATE 1801\n"        // 10
+                            "1 FAMC @F9@\n"        // 11: no such family
+                            "no level here\n"      // 12
+                            "0 @I1@ INDI\n"        // 13: defined again
+                            "1 NAME Impostor\n"    // 14
+                            "0 @F1@ FAM\n"         // 15
+                            "1 HUSB I1\n"          // 16: not a pointer
+                            "1 WIFE @I1@\n"        // 17
+                            "1 WIFE @I1@\n";       // 18: a second wife
+    const auto f = readFamilyFile(file(body));
+    const auto w = warningsOf(*f);
+    std::vector<std::uint32_t> lines;
+    for (const auto& [line, text] : w)
+        lines.push_back(line);
+    EXPECT_EQ(lines, (std::vector<std::uint32_t>{8, 12, 13, 16, 18, 11}));
+    EXPECT_TRUE(w[0].second.contains(QStringLiteral("level 3 follows level 1")));
+    EXPECT_TRUE(w[2].second.contains(QStringLiteral("first at line 5")));
+    EXPECT_TRUE(w[5].second.contains(QStringLiteral("@F9@")));
+    ASSERT_EQ(f->people().size(), 1u);
+    EXPECT_EQ(nameOf(*f, "I1"), QStringLiteral("Ann /Smith/"));
+    EXPECT_EQ(f->people()[0].parentFamily, -1);
+    const TextRef& born = f->people()[0].dates[0];
+    EXPECT_EQ(f->text(born), QStringLiteral("1801"));
+    EXPECT_EQ(f->families()[0].wife, 0);
+
+    // Cut off in the middle of a line: the rest is used, and the missing end is reported.
+    const auto cut = readFamilyFile("0 HEAD\n1 CHAR UTF-8\n0 @I1@ INDI\n1 NAME Ann /Smith/\n"
+                                    "0 @I2@ INDI\n1 NAME Bo");
+    EXPECT_EQ(nameOf(*cut, "I2"), QStringLiteral("Bo"));
+    ASSERT_EQ(cut->warnings().total(), 1u);
+    EXPECT_EQ(cut->warnings().kept()[0].line, 6u);
+}
+
+TEST(GedcomReader, HostileInput) {
+    // A 10 MB line: a value is kept as a view, a line without level is reported briefly.
+    const QByteArray huge(10 << 20, 'x');
+    const auto longValue = readFamilyFile(file("0 @I1@ INDI\n1 NAME " + huge + "\n"));
+    EXPECT_EQ(longValue->text(longValue->people()[0].name).size(), 10 << 20);
+    const auto longJunk = readFamilyFile(file(huge + "\n0 @I1@ INDI\n"));
+    ASSERT_EQ(longJunk->warnings().total(), 1u);
+    EXPECT_LT(longJunk->warnings().kept()[0].text.size(), 120);
+    EXPECT_EQ(longJunk->people().size(), 1u);
+
+    // Millions of broken lines: all counted, a few kept.
+    QByteArray junk = "0 HEAD\n";
+    for (int i = 0; i < 200000; ++i)
+        junk += "x\n";
+    const auto many = readFamilyFile(junk);
+    EXPECT_EQ(many->warnings().total(), 200001u);
+    EXPECT_EQ(many->warnings().kept().size(), Warnings::kKept);
+
+    // Not a family-tree file at all: a clear error naming the line.
+    for (const QByteArray& bytes : {QByteArray("PK\x03\x04 zip"), QByteArray("\n\n1 NAME x\n"),
+                                    QByteArray(), QByteArray("0 @I1@ INDI\n")}) {
+        try {
+            readFamilyFile(bytes);
+            ADD_FAILURE() << "accepted " << bytes.toStdString();
+        } catch (const Failure& e) {
+            EXPECT_TRUE(e.description().startsWith(QStringLiteral("line ")) || bytes.isEmpty())
+                << e.description().toStdString();
+        }
+    }
+}
+
+} // namespace
+} // namespace pq::gedcom

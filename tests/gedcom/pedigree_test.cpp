@@ -1,0 +1,182 @@
+// Whose box is whose: parents, pedigree collapse, loops, choosing the person by name or
+// cross-reference, and the life years.
+
+#include "gedcom/dates.h"
+#include "gedcom/pedigree.h"
+
+#include <gtest/gtest.h>
+
+namespace pq::gedcom {
+namespace {
+
+// Three generations: Cora's father Abel and her mother Bess are half-siblings through Dan,
+// so Dan fills two boxes; Bess's mother is unknown. Cora was adopted into F9, listed first.
+const char* const kFamily = R"(0 HEAD
+1 CHAR UTF-8
+0 @I1@ INDI
+1 NAME Cora /Vance/
+1 BIRT
+2 DATE ABT 1850
+1 FAMC @F9@
+2 PEDI adopted
+1 FAMC @F1@
+2 PEDI birth
+0 @I2@ INDI
+1 NAME Abel /Vance/
+1 FAMC @F2@
+0 @I3@ INDI
+1 NAME Bess /Vance/
+1 SEX U
+1 FAMC @F3@
+0 @I4@ INDI
+1 NAME Dan /Vance/
+1 CHR
+2 DATE 1790
+1 BURI
+2 DATE 1861
+0 @I5@ INDI
+1 NAME Eve /Ash/
+1 NAME Eve /Vance/
+0 @I6@ INDI
+1 NAME Zoë /Müller/
+0 @I7@ INDI
+1 NAME Augusta Ada /King/
+0 @I8@ INDI
+1 NAME Ada /King/
+0 @I9@ INDI
+1 NAME Ada Mary /King/
+0 @F1@ FAM
+1 HUSB @I2@
+1 WIFE @I3@
+0 @F2@ FAM
+1 HUSB @I4@
+1 WIFE @I5@
+0 @F3@ FAM
+1 HUSB @I4@
+0 @F9@ FAM
+1 HUSB @I6@
+1 CHIL @I1@
+0 TRLR
+)";
+
+std::unique_ptr<FamilyFile> family() {
+    auto f = readFamilyFile(QByteArray(kFamily));
+    EXPECT_TRUE(f->warnings().kept().empty());
+    return f;
+}
+
+std::int32_t person(const FamilyFile& f, const char* xref) {
+    return f.personByXref(xref);
+}
+
+TEST(Pedigree, ParentsCollapseAndMissingMother) {
+    const auto f = family();
+    const auto& p = *f;
+    const Pedigree tree = pedigreeOf(p, person(p, "I1"), 4);
+    const std::vector<std::int32_t> expected{-1,
+                                             person(p, "I1"),
+                                             person(p, "I2"),
+                                             person(p, "I3"),
+                                             person(p, "I4"),
+                                             person(p, "I5"),
+                                             person(p, "I4"),
+                                             -1};
+    ASSERT_EQ(tree.ancestors.size(), 16u);
+    EXPECT_EQ(std::vector<std::int32_t>(tree.ancestors.begin(), tree.ancestors.begin() + 8),
+              expected);
+    EXPECT_TRUE(std::all_of(tree.ancestors.begin() + 8, tree.ancestors.end(),
+                            [](std::int32_t a) { return a < 0; }));
+    EXPECT_TRUE(tree.loops.empty());
+    EXPECT_EQ(chartName(p, person(p, "I1")), QStringLiteral("Cora Vance"));
+}
+
+TEST(Pedigree, LoopIsBoundedByTheGenerations) {
+    const auto f = readFamilyFile(R"(0 HEAD
+0 @I1@ INDI
+1 NAME Al /Loop/
+1 FAMC @F1@
+0 @I2@ INDI
+1 NAME Bo /Loop/
+1 FAMC @F2@
+0 @F1@ FAM
+1 HUSB @I2@
+0 @F2@ FAM
+1 WIFE @I1@
+0 TRLR
+)");
+    const Pedigree tree = pedigreeOf(*f, 0, 15);
+    EXPECT_EQ(tree.ancestors[1], 0);
+    EXPECT_EQ(tree.ancestors[2], 1);
+    EXPECT_EQ(tree.ancestors[3], -1);
+    EXPECT_EQ(tree.ancestors[5], 0);
+    EXPECT_EQ(tree.ancestors[10], 1);
+    EXPECT_EQ(tree.ancestors.size(), 1u << 15);
+    ASSERT_EQ(tree.loops.size(), 2u);
+    EXPECT_EQ(tree.loops[0].line, 2u);
+    EXPECT_TRUE(tree.loops[0].text.contains(QStringLiteral("Al Loop is their own ancestor")));
+}
+
+TEST(Pedigree, ChoosesThePersonByNameOrCrossReference) {
+    const auto f = family();
+    const auto chosen = [&](const char* query) {
+        return choosePerson(*f, QString::fromUtf8(query));
+    };
+    EXPECT_EQ(chosen("@I4@").person, person(*f, "I4"));
+    EXPECT_EQ(chosen("@I99@").matches, 0u);
+    EXPECT_EQ(chosen("  zoe MULLER ").person, person(*f, "I6")) << "case and accents ignored";
+    EXPECT_EQ(chosen("Zoë /Müller/").person, person(*f, "I6"));
+    EXPECT_EQ(chosen("Eve Vance").person, person(*f, "I5")) << "a second NAME counts";
+    // The full name beats a given name and surname; one given name and surname is the last
+    // resort, and there it is ambiguous.
+    EXPECT_EQ(chosen("Ada King").person, person(*f, "I8"));
+    EXPECT_EQ(chosen("Augusta King").person, person(*f, "I7"));
+    EXPECT_EQ(chosen("Mary King").person, person(*f, "I9"));
+    const PersonChoice vance = chosen("Vance");
+    EXPECT_EQ(vance.person, -1);
+    EXPECT_EQ(vance.matches, 0u);
+    EXPECT_EQ(vance.candidates.size(), 5u) << "near misses: everyone called Vance";
+    const auto twoAdas = readFamilyFile(QByteArray(kFamily).replace("Augusta Ada", "ADA"));
+    const PersonChoice ambiguous = choosePerson(*twoAdas, QStringLiteral("Ada King"));
+    EXPECT_EQ(ambiguous.person, -1);
+    EXPECT_EQ(ambiguous.matches, 2u);
+    EXPECT_EQ(ambiguous.candidates,
+              (std::vector<std::int32_t>{person(*f, "I7"), person(*f, "I8")}));
+}
+
+TEST(Pedigree, LifeYears) {
+    struct Case {
+        const char* date;
+        int year; // 0: none
+        bool approximate;
+    };
+    const Case cases[] = {{"12 MAR 1815", 1815, false},
+                          {"MAR 1815", 1815, false},
+                          {"1815", 1815, false},
+                          {"ABT 1815", 1815, true},
+                          {"EST 1750", 1750, true},
+                          {"CAL 1750", 1750, true},
+                          {"BEF 1700", 1700, true},
+                          {"BET 1800 AND 1810", 1800, true},
+                          {"FROM 1790 TO 1800", 1790, true},
+                          {"TO 1800", 1800, true},
+                          {"INT 1815 (from a letter)", 1815, false},
+                          {"@#DJULIAN@ 1699/00", 1699, false},
+                          {"JULIAN 5 JAN 1700", 1700, false},
+                          {"(unknown)", 0, false},
+                          {"31 DEC", 0, false},
+                          {"", 0, false}};
+    for (const Case& c : cases) {
+        const auto y = yearOf(c.date);
+        EXPECT_EQ(y ? y->value : 0, c.year) << c.date;
+        EXPECT_EQ(y && y->approximate, c.approximate) << c.date;
+    }
+    const auto f = family();
+    EXPECT_EQ(lifeYears(*f, person(*f, "I1")), QStringLiteral("b. c. 1850"));
+    EXPECT_EQ(lifeYears(*f, person(*f, "I4")), QStringLiteral("1790–1861"))
+        << "christening and burial stand in";
+    EXPECT_EQ(lifeYears(*f, person(*f, "I2")), QString());
+    EXPECT_EQ(describePerson(*f, person(*f, "I4")), QStringLiteral("@I4@ Dan Vance (1790–1861)"));
+}
+
+} // namespace
+} // namespace pq::gedcom
