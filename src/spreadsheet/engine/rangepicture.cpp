@@ -248,6 +248,20 @@ QByteArray svgOf(const RangeDisplayList& list) {
 
 // ---- bitmap ----
 
+// Text at its point size, drawn with the reference font scaled, inside `clip` (picture pixels):
+// the same glyph positions as the SVG's text, on a bitmap or a printed page.
+void drawTextRun(QPainter& p, const TextRun& t, const QRectF& clip) {
+    const double scale = pixelsForPoints(t.pointSize) / kReferenceFontPixels;
+    p.save();
+    p.setClipRect(clip, Qt::IntersectClip);
+    p.translate(t.x, t.baseline);
+    p.scale(scale, scale);
+    p.setFont(referenceFont(t.family));
+    p.setPen(QColor::fromRgb(t.color));
+    p.drawText(QPointF(0, 0), t.text);
+    p.restore();
+}
+
 QRect lineRect(const PixelLine& l) {
     return l.vertical ? QRect(l.at, l.from, 1, l.to - l.from + 1)
                       : QRect(l.from, l.at, l.to - l.from + 1, 1);
@@ -260,17 +274,8 @@ void paintBand(QPainter& p, const RowBand& band) {
         p.fillRect(f.pixels, QColor::fromRgb(f.color));
     for (const PixelLine& l : band.borders)
         p.fillRect(lineRect(l), QColor::fromRgb(kBorderColor));
-    for (const TextRun& t : band.texts) {
-        const double scale = pixelsForPoints(t.pointSize) / kReferenceFontPixels;
-        p.setClipRect(t.clip);
-        p.translate(t.x, t.baseline);
-        p.scale(scale, scale);
-        p.setFont(referenceFont(t.family));
-        p.setPen(QColor::fromRgb(t.color));
-        p.drawText(QPointF(0, 0), t.text);
-        p.resetTransform();
-        p.setClipping(false);
-    }
+    for (const TextRun& t : band.texts)
+        drawTextRun(p, t, t.clip);
 }
 
 bool affordable(const QSize& size) {
@@ -327,17 +332,8 @@ void fillBoxes(QPainter& p, const std::vector<FillBox>& fills, const QRectF& sou
 void printTexts(QPainter& p, const std::vector<TextRun>& texts, const QRectF& source) {
     for (const TextRun& t : texts) {
         const QRectF clip = QRectF(t.clip).intersected(source);
-        if (clip.isEmpty())
-            continue;
-        const double scale = pixelsForPoints(t.pointSize) / kReferenceFontPixels;
-        p.save();
-        p.setClipRect(clip, Qt::IntersectClip);
-        p.translate(t.x, t.baseline);
-        p.scale(scale, scale);
-        p.setFont(referenceFont(t.family));
-        p.setPen(QColor::fromRgb(t.color));
-        p.drawText(QPointF(0, 0), t.text);
-        p.restore();
+        if (!clip.isEmpty())
+            drawTextRun(p, t, clip);
     }
 }
 
