@@ -1,5 +1,6 @@
 #include "dates.h"
 
+#include <QByteArrayView>
 #include <array>
 
 namespace pq::gedcom {
@@ -13,19 +14,9 @@ bool isLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-bool sameWord(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; };
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i]))
-            return false;
-    return true;
-}
-
 bool oneOf(std::string_view word, std::initializer_list<std::string_view> list) {
     for (const std::string_view w : list)
-        if (sameWord(word, w))
+        if (QByteArrayView(word).compare(w, Qt::CaseInsensitive) == 0)
             return true;
     return false;
 }

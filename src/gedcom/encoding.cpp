@@ -1,22 +1,12 @@
 #include "encoding.h"
 
+#include <QByteArrayView>
 #include <array>
 #include <cstdint>
 
 namespace pq::gedcom {
 
 namespace {
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
@@ -124,14 +114,17 @@ Encoding encodingForLabel(std::string_view label, bool* known) {
     label = trimmed(label);
     if (known)
         *known = true;
+    const auto is = [label = QByteArrayView(label)](const char* name) {
+        return label.compare(name, Qt::CaseInsensitive) == 0;
+    };
     for (const char* utf8 : {"UTF-8", "UTF8", "UNICODE", "UTF-16", "UTF16"})
-        if (equalsIgnoringCase(label, utf8))
+        if (is(utf8))
             return Encoding::Utf8; // a UTF-16 file is already UTF-8 when its header is read
-    if (equalsIgnoringCase(label, "ANSEL"))
+    if (is("ANSEL"))
         return Encoding::Ansel;
     for (const char* cp :
          {"ANSI", "ASCII", "WINDOWS-1252", "CP1252", "LATIN1", "ISO-8859-1", "ISO8859-1"})
-        if (equalsIgnoringCase(label, cp))
+        if (is(cp))
             return Encoding::Cp1252;
     if (known)
         *known = false;

@@ -2,6 +2,7 @@
 
 #include "base/failure.h"
 
+#include <QByteArrayView>
 #include <QRandomGenerator>
 #include <optional>
 
@@ -90,15 +91,6 @@ std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
     return s;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if ((a[i] | 0x20) != (b[i] | 0x20))
-            return false;
-    return true;
 }
 
 std::optional<Event> eventOf(std::uint32_t code) {
@@ -275,9 +267,10 @@ private:
                 date = f.mSource->ref(line);
         } else if (context == Context::ParentFamily && line.code == tagCode("PEDI")) {
             const std::string_view v = trimmed(line.value);
-            parentLinks.back().pedigree = v.empty()                        ? Pedigree::Unstated
-                                          : equalsIgnoringCase(v, "birth") ? Pedigree::Birth
-                                                                           : Pedigree::Other;
+            const bool birth = QByteArrayView(v).compare("birth", Qt::CaseInsensitive) == 0;
+            parentLinks.back().pedigree = v.empty() ? Pedigree::Unstated
+                                          : birth   ? Pedigree::Birth
+                                                    : Pedigree::Other;
         }
     }
 
