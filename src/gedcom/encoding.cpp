@@ -8,14 +8,6 @@ namespace pq::gedcom {
 
 namespace {
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 // Windows-1252's 0x80-0x9F; the five unassigned bytes keep their C1 control value.
 constexpr std::array<char16_t, 32> kCp1252High = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
@@ -111,7 +103,6 @@ void appendUtf8(std::string& out, char32_t cp) {
 } // namespace
 
 Encoding encodingForLabel(std::string_view label, bool* known) {
-    label = trimmed(label);
     if (known)
         *known = true;
     const auto is = [label = QByteArrayView(label)](const char* name) {

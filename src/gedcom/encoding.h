@@ -17,8 +17,9 @@ enum class Encoding {
     Cp1252, // the Windows code page of files labelled "ANSI"
 };
 
-// The set named by a CHAR header line ("UTF-8", "ANSEL", "ANSI", "ASCII", ...); `known` is
-// cleared for a label we do not recognise, which is then read as Windows-1252.
+// The set named by a CHAR header line ("UTF-8", "ANSEL", "ANSI", "ASCII", ...), the label
+// without the blanks around it; `known` is cleared for a label we do not recognise, which is
+// then read as Windows-1252.
 Encoding encodingForLabel(std::string_view label, bool* known = nullptr);
 
 QString decodeText(std::string_view bytes, Encoding encoding);

@@ -85,14 +85,6 @@ struct SpouseLinks { // HUSB and WIFE, as written
     std::uint32_t husbandLine = 0, wifeLine = 0;
 };
 
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    return s;
-}
-
 std::optional<Event> eventOf(std::uint32_t code) {
     switch (code) {
     case tagCode("BIRT"):

@@ -103,6 +103,14 @@ QString excerpt(std::string_view s) {
 
 } // namespace
 
+std::string_view trimmed(std::string_view value) {
+    while (!value.empty() && isBlank(value.front()))
+        value.remove_prefix(1);
+    while (!value.empty() && isBlank(value.back()))
+        value.remove_suffix(1);
+    return value;
+}
+
 // ---- Source ----
 
 Source::Source(QByteArray file) : mFile(std::move(file)) {
@@ -156,7 +164,7 @@ void Source::readHeader() {
             if (line.tag == "CHAR") {
                 bool known = true;
                 mCharsetLine = line.number;
-                mEncoding = encodingForLabel(line.value, &known);
+                mEncoding = encodingForLabel(trimmed(line.value), &known);
                 if (!known)
                     mUnknownCharset = line.value;
             }

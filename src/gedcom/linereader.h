@@ -63,6 +63,9 @@ constexpr std::uint32_t tagCode(std::string_view tag) {
     return code;
 }
 
+// A value without the spaces and tabs around it.
+std::string_view trimmed(std::string_view value);
+
 struct Line {
     std::uint32_t number = 0; // 1-based, as an editor counts lines
     int level = 0;
