@@ -75,6 +75,8 @@ QString decodeAnsel(std::string_view bytes) {
     return out.normalized(QString::NormalizationForm_C);
 }
 
+} // namespace
+
 bool isAscii(std::string_view bytes) {
     for (const char c : bytes)
         if (static_cast<unsigned char>(c) >= 0x80)
@@ -99,8 +101,6 @@ void appendUtf8(std::string& out, char32_t cp) {
         out += char(0x80 | (cp & 0x3F));
     }
 }
-
-} // namespace
 
 Encoding encodingForLabel(std::string_view label, bool* known) {
     if (known)

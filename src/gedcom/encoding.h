@@ -24,6 +24,10 @@ Encoding encodingForLabel(std::string_view label, bool* known = nullptr);
 
 QString decodeText(std::string_view bytes, Encoding encoding);
 
+// Whether the bytes are plain ASCII, and so the same text in every character set.
+bool isAscii(std::string_view bytes);
+void appendUtf8(std::string& out, char32_t codePoint);
+
 // UTF-16 (either byte order) to UTF-8; an unpaired surrogate becomes U+FFFD and an odd last
 // byte is dropped.
 std::string utf16ToUtf8(std::string_view bytes, bool bigEndian);

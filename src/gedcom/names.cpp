@@ -9,10 +9,6 @@ namespace pq::gedcom {
 
 namespace {
 
-bool isAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; });
-}
-
 // Appends a word character, a space between words, or a slash as a word of its own.
 class Folder {
 public:
@@ -24,10 +20,12 @@ public:
         space();
     }
     void add(char c) {
-        if (mPendingSpace)
-            mOut += ' ';
-        mPendingSpace = false;
+        startCharacter();
         mOut += c;
+    }
+    void addCodePoint(char32_t c) {
+        startCharacter();
+        appendUtf8(mOut, c);
     }
     void add(std::string_view s) {
         for (char c : s)
@@ -35,6 +33,12 @@ public:
     }
 
 private:
+    void startCharacter() {
+        if (mPendingSpace)
+            mOut += ' ';
+        mPendingSpace = false;
+    }
+
     std::string& mOut;
     bool mPendingSpace = false;
 };
@@ -76,29 +80,6 @@ const char* plainLetters(char32_t c) {
     }
 }
 
-std::size_t encodeUtf8(char32_t c, char* out) {
-    if (c < 0x80) {
-        out[0] = char(c);
-        return 1;
-    }
-    if (c < 0x800) {
-        out[0] = char(0xC0 | (c >> 6));
-        out[1] = char(0x80 | (c & 0x3F));
-        return 2;
-    }
-    if (c < 0x10000) {
-        out[0] = char(0xE0 | (c >> 12));
-        out[1] = char(0x80 | ((c >> 6) & 0x3F));
-        out[2] = char(0x80 | (c & 0x3F));
-        return 3;
-    }
-    out[0] = char(0xF0 | (c >> 18));
-    out[1] = char(0x80 | ((c >> 12) & 0x3F));
-    out[2] = char(0x80 | ((c >> 6) & 0x3F));
-    out[3] = char(0x80 | (c & 0x3F));
-    return 4;
-}
-
 void foldText(const QString& text, std::string& out) {
     Folder folder(out);
     const QString decomposed = text.normalized(QString::NormalizationForm_KD).toCaseFolded();
@@ -112,8 +93,7 @@ void foldText(const QString& text, std::string& out) {
         } else if (const char* plain = plainLetters(c)) {
             folder.add(plain);
         } else {
-            char utf8[4];
-            folder.add(std::string_view(utf8, encodeUtf8(c, utf8)));
+            folder.addCodePoint(c);
         }
     }
 }
