@@ -134,37 +134,27 @@ std::vector<std::string_view> wordsOf(std::string_view folded) {
     return words;
 }
 
-namespace {
-
-// A name's words split at its slashes, without allocating: names longer than kMaxWords
-// words are only matched as a whole.
-struct NameParts {
-    static constexpr int kMaxWords = 32;
-    std::array<std::string_view, kMaxWords> words;
-    int count = 0;
-    int firstSlash = -1, secondSlash = -1; // word positions
-    bool complete = true;
-
-    explicit NameParts(std::string_view folded) {
-        while (!folded.empty()) {
-            const std::size_t space = folded.find(' ');
-            const std::string_view word = folded.substr(0, space);
-            if (word == "/") {
-                if (firstSlash < 0)
-                    firstSlash = count;
-                else if (secondSlash < 0)
-                    secondSlash = count;
-            } else if (count < kMaxWords) {
-                words[count++] = word;
-            } else {
-                complete = false;
-            }
-            if (space == std::string_view::npos)
-                break;
-            folded.remove_prefix(space + 1);
+NameParts::NameParts(std::string_view folded) {
+    while (!folded.empty()) {
+        const std::size_t space = folded.find(' ');
+        const std::string_view word = folded.substr(0, space);
+        if (word == "/") {
+            if (firstSlash < 0)
+                firstSlash = count;
+            else if (secondSlash < 0)
+                secondSlash = count;
+        } else if (count < kMaxWords) {
+            words[count++] = word;
+        } else {
+            complete = false;
         }
+        if (space == std::string_view::npos)
+            break;
+        folded.remove_prefix(space + 1);
     }
-};
+}
+
+namespace {
 
 template<class Words> bool sameWords(const Words& a, const std::vector<std::string_view>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end());
@@ -172,8 +162,7 @@ template<class Words> bool sameWords(const Words& a, const std::vector<std::stri
 
 } // namespace
 
-NameMatch matchName(std::string_view foldedName, const std::vector<std::string_view>& query) {
-    const NameParts parts(foldedName);
+NameMatch matchName(const NameParts& parts, const std::vector<std::string_view>& query) {
     if (!parts.complete || query.empty())
         return NameMatch::NoMatch;
     const auto all = std::span(parts.words.data(), std::size_t(parts.count));
@@ -196,8 +185,7 @@ NameMatch matchName(std::string_view foldedName, const std::vector<std::string_v
     return NameMatch::NoMatch;
 }
 
-int sharedWords(std::string_view foldedName, const std::vector<std::string_view>& query) {
-    const NameParts parts(foldedName);
+int sharedWords(const NameParts& parts, const std::vector<std::string_view>& query) {
     const auto all = std::span(parts.words.data(), std::size_t(parts.count));
     return static_cast<int>(std::count_if(query.begin(), query.end(), [&](std::string_view q) {
         return std::find(all.begin(), all.end(), q) != all.end();

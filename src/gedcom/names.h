@@ -6,6 +6,7 @@
 #include "linereader.h"
 
 #include <QString>
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,12 +23,24 @@ void foldName(const Source& source, const TextRef& name, std::string& out);
 // The folded words of what a user typed; slashes are ignored.
 std::string foldQuery(const QString& typed);
 
+// A folded NAME's words split at its slashes, without allocating: names longer than kMaxWords
+// words are only matched as a whole.
+struct NameParts {
+    static constexpr int kMaxWords = 32;
+    std::array<std::string_view, kMaxWords> words;
+    int count = 0;
+    int firstSlash = -1, secondSlash = -1; // word positions
+    bool complete = true;
+
+    explicit NameParts(std::string_view folded);
+};
+
 // How well a folded NAME matches the folded query, best first: the full name, the given names
 // and surname, one of the given names and the surname; kNoMatch when none of them does.
 enum class NameMatch { FullName, GivenAndSurname, OneGivenAndSurname, NoMatch };
-NameMatch matchName(std::string_view foldedName, const std::vector<std::string_view>& queryWords);
+NameMatch matchName(const NameParts& name, const std::vector<std::string_view>& queryWords);
 // How many of the query's words the name contains: how close a near miss is.
-int sharedWords(std::string_view foldedName, const std::vector<std::string_view>& queryWords);
+int sharedWords(const NameParts& name, const std::vector<std::string_view>& queryWords);
 
 std::vector<std::string_view> wordsOf(std::string_view folded);
 

@@ -32,10 +32,12 @@ PersonChoice choosePerson(const FamilyFile& file, const QString& typed) {
     std::string name;
     const auto consider = [&](std::int32_t person, const TextRef& ref) {
         foldName(file.source(), ref, name);
-        best[person] = std::min(best[person], matchName(name, words));
+        const NameParts parts(name);
+        best[person] = std::min(best[person], matchName(parts, words));
         if (best[person] == NameMatch::NoMatch)
             shared[person] = std::max<std::uint8_t>(
-                shared[person], static_cast<std::uint8_t>(std::min(sharedWords(name, words), 255)));
+                shared[person],
+                static_cast<std::uint8_t>(std::min(sharedWords(parts, words), 255)));
     };
     for (std::size_t p = 0; p < n; ++p)
         if (file.people()[p].name.isSet())
