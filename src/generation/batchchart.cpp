@@ -145,10 +145,10 @@ BatchResult makeChartFiles(const BatchRequest& request) {
         if (!prepared.errors.isEmpty())
             return BatchResult{false, 2, prepared.errors, prepared.fill.warnings};
         fill = std::move(prepared.fill);
+        if (auto refusal = checkName(fill.name)) // the name as the file spells it
+            return *refusal;
     }
     const QString name = request.gedcomPath.isEmpty() ? request.name : fill.name;
-    if (auto refusal = checkName(name))
-        return *refusal;
 
     CollectingDialogs dialogs;
     QByteArray workbookFile;
