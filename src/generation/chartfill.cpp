@@ -68,13 +68,14 @@ void gatherBoxes(const gedcom::FamilyFile& file, std::int32_t person, const QStr
 } // namespace
 
 PreparedFill prepareChartFill(const QString& gedcomPath, const QString& who, int columns) {
-    const QString fileName = QFileInfo(gedcomPath).fileName();
+    const QFileInfo info(gedcomPath);
+    const QString fileName = info.fileName();
     QFile in(gedcomPath);
-    if (QFileInfo(gedcomPath).isDir() || !in.open(QIODevice::ReadOnly))
-        return {{QStringLiteral("cannot read %1: %2")
-                     .arg(gedcomPath, QFileInfo(gedcomPath).isDir() ? QStringLiteral("a folder")
-                                                                    : in.errorString())},
-                {}};
+    if (info.isDir() || !in.open(QIODevice::ReadOnly))
+        return {
+            {QStringLiteral("cannot read %1: %2")
+                 .arg(gedcomPath, info.isDir() ? QStringLiteral("a folder") : in.errorString())},
+            {}};
     std::unique_ptr<gedcom::FamilyFile> file;
     try {
         file = gedcom::readFamilyFile(in.readAll());
