@@ -108,12 +108,12 @@ QString quoted(std::string_view s) {
            (s.size() > 24 ? QStringLiteral("...\"") : QStringLiteral("\""));
 }
 
+} // namespace
+
 QString pointer(std::string_view xref) {
     return QLatin1Char('@') + QString::fromUtf8(xref.data(), qsizetype(xref.size())) +
            QLatin1Char('@');
 }
-
-} // namespace
 
 class FileBuilder {
 public:

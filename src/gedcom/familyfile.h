@@ -86,6 +86,9 @@ private:
     Warnings mWarnings;
 };
 
+// A cross-reference as the file writes it: "I12" -> "@I12@".
+QString pointer(std::string_view xref);
+
 // Reads a family-tree file (GEDCOM 5.5, 5.5.1, 5.5.5 or 7.0). What cannot be read is
 // reported in warnings(), each naming its line; a file that is not a family-tree file at all
 // throws Failure naming the line.

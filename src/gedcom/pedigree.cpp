@@ -17,6 +17,11 @@ PersonChoice chooseByXref(const FamilyFile& file, const QString& query) {
     return {found, 1, {}};
 }
 
+// The first NAME as the chart shows it; empty for a person without one.
+QString shownName(const FamilyFile& file, const Person& p) {
+    return p.name.isSet() ? displayName(file.text(p.name)) : QString();
+}
+
 } // namespace
 
 PersonChoice choosePerson(const FamilyFile& file, const QString& typed) {
@@ -78,19 +83,15 @@ PersonChoice choosePerson(const FamilyFile& file, const QString& typed) {
 
 QString chartName(const FamilyFile& file, std::int32_t person) {
     const Person& p = file.people()[person];
-    const QString name = p.name.isSet() ? displayName(file.text(p.name)) : QString();
-    if (!name.isEmpty())
-        return name;
-    return QLatin1Char('@') + QString::fromUtf8(p.xref.data(), qsizetype(p.xref.size())) +
-           QLatin1Char('@');
+    const QString name = shownName(file, p);
+    return name.isEmpty() ? pointer(p.xref) : name;
 }
 
 QString describePerson(const FamilyFile& file, std::int32_t person) {
     const Person& p = file.people()[person];
-    QString text = QLatin1Char('@') + QString::fromUtf8(p.xref.data(), qsizetype(p.xref.size())) +
-                   QLatin1Char('@');
-    const QString name = p.name.isSet() ? displayName(file.text(p.name)) : QString();
-    text += QLatin1Char(' ') + (name.isEmpty() ? QStringLiteral("(no name)") : name);
+    const QString name = shownName(file, p);
+    QString text =
+        pointer(p.xref) + QLatin1Char(' ') + (name.isEmpty() ? QStringLiteral("(no name)") : name);
     if (const QString years = lifeYears(file, person); !years.isEmpty())
         text += QStringLiteral(" (%1)").arg(years);
     return text;
