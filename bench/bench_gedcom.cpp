@@ -13,9 +13,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <malloc.h>
 #include <new>
+#include <sys/resource.h>
 
 // Everything our model allocates goes through operator new; counting it gives the reading's
 // peak, the file's bytes (one QByteArray) aside.
