@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <atomic>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace pq::engine {
@@ -208,17 +209,32 @@ QString absoluteAddress(const CellRect& r) {
     return cell(r.top, r.left) + QLatin1Char(':') + cell(r.bottom, r.right);
 }
 
+// "A" -> 1, "IV" -> 256.
+int columnNumber(const QString& letters) {
+    int n = 0;
+    for (QChar ch : letters)
+        n = n * 26 + (ch.toUpper().unicode() - 'A' + 1);
+    return n;
+}
+
 // "B2", "$B$2" -> (row, column); false when the text is not a cell reference.
 bool parseCell(const QString& text, int& row, int& column) {
     static const QRegularExpression re(QStringLiteral("^\\$?([A-Za-z]{1,3})\\$?([0-9]{1,7})$"));
     const auto m = re.match(text.trimmed());
     if (!m.hasMatch())
         return false;
-    column = 0;
-    for (QChar ch : m.captured(1))
-        column = column * 26 + (ch.toUpper().unicode() - 'A' + 1);
+    column = columnNumber(m.captured(1));
     row = m.captured(2).toInt();
     return row >= 1 && row <= kMaxRows && column >= 1 && column <= kMaxColumns;
+}
+
+// "C3", "B2:F35" or "F35:B2" -> the cells between the corners; nothing for other texts.
+std::optional<CellRect> parseCellArea(const QString& address) {
+    const QStringList parts = address.split(QLatin1Char(':'));
+    int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+    if (parts.size() > 2 || !parseCell(parts.front(), r1, c1) || !parseCell(parts.back(), r2, c2))
+        return std::nullopt;
+    return CellRect{std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
 }
 
 class EnginePageSetup final : public xl::PageSetup {
@@ -233,13 +249,10 @@ public:
             setup().printArea.reset();
             return;
         }
-        const QStringList parts = address.split(QLatin1Char(':'));
-        int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
-        if (parts.size() > 2 || !parseCell(parts.front(), r1, c1) ||
-            !parseCell(parts.back(), r2, c2))
+        const std::optional<CellRect> area = parseCellArea(address);
+        if (!area)
             throw Failure(refused(QStringLiteral("PrintArea")));
-        setup().printArea =
-            CellRect{std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
+        setup().printArea = area;
     }
     QString printTitleRows() const override {
         const engine::PageSetup& s = setup();
@@ -410,14 +423,8 @@ bool parseColumns(const QString& text, int& first, int& last) {
     const auto m = re.match(text.trimmed());
     if (!m.hasMatch())
         return false;
-    auto number = [](const QString& letters) {
-        int n = 0;
-        for (QChar ch : letters)
-            n = n * 26 + (ch.toUpper().unicode() - 'A' + 1);
-        return n;
-    };
-    first = number(m.captured(1));
-    last = number(m.captured(2));
+    first = columnNumber(m.captured(1));
+    last = columnNumber(m.captured(2));
     if (first > last)
         std::swap(first, last);
     return first >= 1 && last <= kMaxColumns;
@@ -439,12 +446,8 @@ public:
         return make({1, first, kMaxRows, last}, RangeKind::Columns);
     }
     Ref<xl::Range> range(const QString& address) override {
-        const QStringList parts = address.split(QLatin1Char(':'));
-        int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
-        if (parts.size() == 1 && parseCell(parts[0], r1, c1))
-            return make({r1, c1, r1, c1});
-        if (parts.size() == 2 && parseCell(parts[0], r1, c1) && parseCell(parts[1], r2, c2))
-            return make({std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)});
+        if (const std::optional<CellRect> area = parseCellArea(address))
+            return make(*area);
         if (int f = 0, l = 0; parseColumns(address, f, l))
             return make({1, f, kMaxRows, l}, RangeKind::Columns);
         throw Failure(QStringLiteral("Method 'Range' of object '_Worksheet' failed"));

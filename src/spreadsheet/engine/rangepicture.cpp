@@ -203,18 +203,25 @@ void appendText(QByteArray& out, const TextRun& t) {
     out += "\">" + xmlEscaped(t.text) + "</text>\n";
 }
 
-// The pixels a band covers, its closing line included, as "x y width height": a viewer places
-// the band by it without measuring the band's drawing.
-void appendBandExtent(QByteArray& out, const RangeDisplayList& list, const RowBand& band) {
+// The pixels a band's rows cover, the closing line below them included.
+QRect bandPixels(const RangeDisplayList& list, const RowBand& band) {
     const std::vector<int>& tops = list.geometry.rowTops;
     const int first = band.firstRow - list.bands.front().firstRow;
     const int last = band.lastRow - list.bands.front().firstRow;
-    out += "0 ";
-    appendInt(out, tops[first]);
+    return QRect(0, tops[first], list.geometry.size().width(), tops[last + 1] - tops[first] + 1);
+}
+
+// The band's pixels as "x y width height": a viewer places the band by them without measuring
+// the band's drawing.
+void appendBandExtent(QByteArray& out, const RangeDisplayList& list, const RowBand& band) {
+    const QRect pixels = bandPixels(list, band);
+    appendInt(out, pixels.x());
     out += ' ';
-    appendInt(out, list.geometry.size().width());
+    appendInt(out, pixels.y());
     out += ' ';
-    appendInt(out, tops[last + 1] - tops[first] + 1);
+    appendInt(out, pixels.width());
+    out += ' ';
+    appendInt(out, pixels.height());
 }
 
 QByteArray svgOf(const RangeDisplayList& list) {
@@ -339,10 +346,8 @@ void printTexts(QPainter& p, const std::vector<TextRun>& texts, const QRectF& so
 
 // Whether a band's rows meet the source, the closing line below them included.
 bool bandMeets(const RangeDisplayList& list, const RowBand& band, const QRectF& source) {
-    const std::vector<int>& tops = list.geometry.rowTops;
-    const int first = band.firstRow - list.bands.front().firstRow;
-    const int last = band.lastRow - list.bands.front().firstRow;
-    return tops[first] < source.bottom() && tops[last + 1] + 1 > source.top();
+    const QRect pixels = bandPixels(list, band);
+    return pixels.y() < source.bottom() && pixels.y() + pixels.height() > source.top();
 }
 
 } // namespace
