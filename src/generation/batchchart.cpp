@@ -11,6 +11,7 @@
 #include "spreadsheet/engine/engineapp.h"
 #include "spreadsheet/engine/rangepicture.h"
 #include "spreadsheet/engine/xls/xlsfile.h"
+#include "spreadsheet/picture.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -46,13 +47,7 @@ void writePicture(const engine::SheetModel& sheet, const engine::CellRect& used,
         if (image.isNull())
             throw Failure(QStringLiteral("the chart is too large for a bitmap; write an SVG "
                                          "picture instead"));
-        writeFileSafely(
-            path,
-            [&](QIODevice& file) {
-                if (!image.save(&file, "PNG"))
-                    throw WriteFailure(path, QStringLiteral("the picture cannot be encoded"));
-            },
-            existing);
+        Picture::fromImage(image).save(path, existing);
         return;
     }
     writeFileSafely(path, engine::renderRangeSvg(sheet, used), existing);

@@ -65,15 +65,17 @@ void GenerationRun::build(Guard& g) {
     const QString picturePath = uniquePicturePath();
     QString refusal;
     const QString path = claimTemporaryWorkbook(g, refusal);
-    const int failuresBefore = g.failures();
     g(214, [&] {
         if (!refusal.isEmpty())
             throw Failure(refusal);
-        workbook->saveAs(path, GetSaveFileFormat(builder));
+        try {
+            workbook->saveAs(path, GetSaveFileFormat(builder));
+        } catch (...) {
+            // The claimed file is empty: after a failed save it must not pass for the chart.
+            QFile::remove(path);
+            throw;
+        }
     });
-    // The claimed file is empty: after a failed save it must not pass for the chart.
-    if (refusal.isEmpty() && g.failures() > failuresBefore)
-        QFile::remove(path);
     g(216, [&] { builder->setDisplayAlerts(false); });
     g(218, [&] { workbook->close(); });
     g(220, [&] { builder->quit(); });
@@ -108,30 +110,28 @@ void GenerationRun::build(Guard& g) {
 // nothing can be created, or no free name), and a name that belongs to someone else's file is
 // not handed on.
 QString GenerationRun::claimTemporaryWorkbook(Guard& g, QString& refusal) {
-    QString path;
-    int claimError = 0;
     for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
         QString name;
+        QString path;
         g(198, [&] { name = QStringLiteral("qorrow"); });
         g(200, [&] { name = drawWorkbookBaseName(mDrawDigit); });
         g(210,
           [&] { path = temporaryFolder() + QDir::separator() + name + QStringLiteral(".xls"); });
         if (g.test(212, [&] { return FileExists(path); }))
             continue;
+        int claimError = 0;
         if (claimFile(path, &claimError))
             return path;
-        if (!FileExists(path))
-            break;
+        if (!FileExists(path)) { // nothing can be created in the folder
+            refusal = WriteFailure(path, claimError).description();
+            return path;
+        }
     }
-    if (FileExists(path)) {
-        refusal = QStringLiteral("cannot write a temporary workbook in %1: the %2 names drawn "
-                                 "were all taken")
-                      .arg(temporaryFolder())
-                      .arg(kMaxNameAttempts);
-        return QString();
-    }
-    refusal = WriteFailure(path, claimError).description();
-    return path;
+    refusal = QStringLiteral("cannot write a temporary workbook in %1: the %2 names drawn were "
+                             "all taken")
+                  .arg(temporaryFolder())
+                  .arg(kMaxNameAttempts);
+    return QString();
 }
 
 } // namespace pq

@@ -199,17 +199,20 @@ QSize Picture::size() const {
     return mImage.size();
 }
 
-void Picture::save(const QString& path) const {
+void Picture::save(const QString& path, ExistingFile existing) const {
     if (isNull())
         throw Failure(kInvalidPicture);
     if (mSvgRenderer) {
-        writeFileSafely(path, mSvg);
+        writeFileSafely(path, mSvg, existing);
         return;
     }
-    writeFileSafely(path, [&](QIODevice& file) {
-        if (!mImage.save(&file, "PNG"))
-            throw WriteFailure(path, QStringLiteral("the picture cannot be encoded"));
-    });
+    writeFileSafely(
+        path,
+        [&](QIODevice& file) {
+            if (!mImage.save(&file, "PNG"))
+                throw WriteFailure(path, QStringLiteral("the picture cannot be encoded"));
+        },
+        existing);
 }
 
 void Picture::paint(QPainter& painter, const QRectF& target, const QRectF& source) const {

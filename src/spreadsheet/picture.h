@@ -3,6 +3,8 @@
 // A picture object as the clipboard and picture files deliver it: a vector picture (SVG) or a
 // bitmap. Loading goes by the file's content, not its name.
 
+#include "base/safefile.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QRectF>
@@ -28,7 +30,7 @@ public:
     QSize size() const; // pixels at factor 1
 
     // Writes the picture in its own format (SVG or PNG); throws WriteFailure.
-    void save(const QString& path) const;
+    void save(const QString& path, ExistingFile existing = ExistingFile::Replace) const;
 
     // Draws the part `source` of the picture (picture pixels) stretched into `target`.
     // A vector picture draws only the row bands that meet `source`.

@@ -3,13 +3,8 @@
 # fitted to the width of upright A4 pages, the title on every page.
 set -euo pipefail
 cli="$1"
-# Exit 77 tells ctest the check was skipped, not passed.
-for tool in soffice pdfinfo pdftotext; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed (see tools/deps.sh)"
-        exit 77
-    fi
-done
+. "$(dirname "$0")/../support/require_tools.sh"
+require_tools soffice pdfinfo pdftotext
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }

@@ -87,12 +87,8 @@ if [ "${1:-}" = "--inner" ]; then
     exit 0
 fi
 
-for tool in xvfb-run xdotool; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "SKIP: $tool is not installed (see tools/deps.sh)"
-        exit 77
-    fi
-done
+. "$(dirname "$0")/../support/require_tools.sh"
+require_tools xvfb-run xdotool
 
 exe=$(realpath "$1")
 work=$(mktemp -d)
