@@ -38,6 +38,7 @@ ViewportFocus::ViewportFocus(QWidget* viewport, QWidget* picture)
     raise();
     viewport->installEventFilter(this);
     picture->installEventFilter(this);
+    hide(); // until there is a mark to show
 }
 
 QRect ViewportFocus::pictureMark() const {
@@ -65,14 +66,21 @@ void ViewportFocus::updateMarks() {
     const QRect picture = showsKeyboardFocus(mPicture) ? pictureMark() : QRect();
     if (viewportMark == mShownViewportMark && picture == mShownPictureMark)
         return;
-    // Only the marks' own lines are repainted: a drag that leaves them in place costs nothing.
-    QRegion dirty;
-    for (const QRect& r : {viewportMark, mShownViewportMark, picture, mShownPictureMark})
-        if (!r.isEmpty())
-            dirty += QRegion(r) - QRegion(r.adjusted(2, 2, -2, -2));
     mShownViewportMark = viewportMark;
     mShownPictureMark = picture;
-    update(dirty);
+    // The overlay is no more than the marks' lines, and hidden without a mark: wherever it lay
+    // over the picture, Qt could not shift the picture's pixels when it moves, and every step of
+    // a scroll or drag would repaint all that the viewport shows.
+    QRegion lines;
+    for (const QRect& r : {viewportMark, picture})
+        if (!r.isEmpty())
+            lines += QRegion(r) - QRegion(r.adjusted(2, 2, -2, -2));
+    if (lines.isEmpty()) {
+        hide();
+        return;
+    }
+    setMask(lines);
+    show();
 }
 
 void ViewportFocus::paintEvent(QPaintEvent*) {

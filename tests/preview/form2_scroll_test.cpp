@@ -3,6 +3,8 @@
 
 #include "previewfixture.h"
 
+#include <QApplication>
+#include <QPaintEvent>
 #include <QScrollBar>
 
 namespace pq::test {
@@ -51,6 +53,35 @@ TEST_F(Form2Scroll, PictureAsWideAsTheViewportDisablesItsBar) {
         const QImage atStart = bar->grab().toImage();
         bar->setValue(bar->maximum());
         EXPECT_EQ(bar->grab().toImage(), atStart);
+    }
+}
+
+// The pixels a widget is asked to paint.
+struct PaintedArea : QObject {
+    qint64 pixels = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            for (const QRect& r : static_cast<QPaintEvent*>(event)->region())
+                pixels += qint64(r.width()) * r.height();
+        return false;
+    }
+};
+
+TEST_F(Form2Scroll, AStepRepaintsOnlyWhatComesIntoView) {
+    // Nothing over the viewport, a focus mark included, keeps Qt from shifting the pixels.
+    handOver(pictureWithOuter(622 + 50, 495 + 1000));
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    form->setAttribute(Qt::WA_KeyboardFocusChange);
+    for (QWidget* focused : std::initializer_list<QWidget*>{form->PushButton1, form->Picture2}) {
+        focused->setFocus(Qt::TabFocusReason);
+        QApplication::processEvents();
+        PaintedArea painted;
+        form->Picture1->installEventFilter(&painted);
+        form->VScroll1->setValue(form->VScroll1->value() + 1);
+        QApplication::processEvents();
+        form->Picture1->removeEventFilter(&painted);
+        EXPECT_EQ(painted.pixels, 618 * 10); // the strip of one step, as wide as the inside
     }
 }
 

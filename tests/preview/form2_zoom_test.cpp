@@ -148,7 +148,7 @@ TEST_F(Form2Zoom, TallChartsWalkOutToTheFirstFactorThatFits) {
         int pressesOut;
         float reached;
     };
-    // 10 generations fit at 0.5, 11 at 0.25; 40,000 pixels high atReached nowhere.
+    // 10 generations fit at 0.5, 11 at 0.25; 40,000 pixels high fits nowhere.
     for (const Walk w : {Walk{{1186, 17462}, 2, 0.5f}, Walk{{1250, 34870}, 3, 0.25f},
                          Walk{{100, 40000}, 3, 0.25f}}) {
         handOver(svgPicture(w.chart.width(), w.chart.height()));

@@ -1,8 +1,8 @@
 #pragma once
 
 // Every message box and the save dialog go through a DialogService, so that tests can script
-// the answers. The texts handed over are the program's own, exactly; the Qt implementation lays
-// them out (line breaks at CR LF and at a lone CR); the Qt implementation is in qtdialogs.h.
+// the answers. The texts handed over are the program's own, exactly; the Qt implementation
+// (qtdialogs.h) lays them out (line breaks at CR LF and at a lone CR).
 
 #include <QString>
 
