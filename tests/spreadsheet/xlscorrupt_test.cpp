@@ -8,6 +8,7 @@
 
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <random>
 
 namespace pq::engine {
@@ -235,6 +236,16 @@ TEST(XlsCorrupt, SheetsThatShareRecordsAreRefusedBeforeAnyIsRead) {
                     .startsWith(QStringLiteral("Corrupt workbook file: two sheets start at")));
     EXPECT_TRUE(failureOf(sheetsSharing({0, 1})).contains(QStringLiteral("runs into")));
     EXPECT_EQ(decodeXls(sheetsSharing({0}))->activeSheet().cellCount(), 256u);
+
+    // Row records may claim every column of every row while holding no cells: room reserved
+    // for what they claim would be some 200 times the file.
+    const QByteArray rows = sheetWith([](QByteArray& s) {
+        for (int row = 0; row < kMaxRows; ++row)
+            biff::appendRow(s, static_cast<std::uint16_t>(row), 0, kMaxColumns, 255);
+    });
+    const std::size_t before = mallinfo2().uordblks;
+    const auto workbook = decodeXls(rows);
+    EXPECT_LT(mallinfo2().uordblks - before, 16 * static_cast<std::size_t>(rows.size()));
 }
 
 TEST(XlsCorrupt, DuplicateCellsKeepTheFirstAndNumbersShowAsText) {

@@ -415,6 +415,9 @@ public:
         if (offset >= static_cast<std::uint64_t>(stream.size()))
             corrupt(QStringLiteral("sheet \"%1\" starts past the end of the workbook stream")
                         .arg(mSheet.name()));
+        // Every cell takes at least two bytes of the sheet's records (in a MULBLANK), so room
+        // reserved beyond that is room no cell of the file can fill.
+        mCellsToReserve = (limit - static_cast<qsizetype>(offset)) / 2;
         RecordStream records(stream, offset);
         checkBof(records.next(), kWorksheetType);
         int depth = 1; // embedded substreams (charts) end with their own EOF
@@ -592,7 +595,9 @@ private:
         const int row = f.u16();
         const int colFirst = f.u16();
         const int colLimit = f.u16();
-        mSheet.reserveRow(row + 1, colLimit - colFirst);
+        const qsizetype cells = std::clamp<qsizetype>(colLimit - colFirst, 0, mCellsToReserve);
+        mCellsToReserve -= cells;
+        mSheet.reserveRow(row + 1, static_cast<int>(cells));
         const std::uint16_t height = f.u16() & 0x7FFF;
         f.skip(4);
         const std::uint32_t flags = f.u32();
@@ -642,6 +647,7 @@ private:
     SheetModel& mSheet;
     const Globals& mGlobals;
     const std::vector<std::uint32_t>& mXfFormats;
+    qsizetype mCellsToReserve = 0;
     std::array<std::uint16_t, kMaxColumns> mColumnXf{};
 };
 
