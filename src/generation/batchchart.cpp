@@ -36,8 +36,8 @@ public:
     QStringList errors;
 };
 
-BatchResult fail(int code, const QString& message) {
-    return BatchResult{false, code, {message}};
+BatchResult fail(int code, const QString& message, const QStringList& warnings = {}) {
+    return BatchResult{false, code, {message}, warnings};
 }
 
 void writePicture(const engine::SheetModel& sheet, const engine::CellRect& used,
@@ -182,10 +182,10 @@ BatchResult makeChartFiles(const BatchRequest& request) {
         }
     } catch (const WriteFailure& f) {
         if (f.systemError() == EEXIST && !request.force)
-            return fail(3, existsMessage(f.path()));
-        return fail(1, f.description());
+            return fail(3, existsMessage(f.path()), fill.warnings);
+        return fail(1, f.description(), fill.warnings);
     } catch (const Failure& f) {
-        return BatchResult{false, 1, {f.description()}, fill.warnings};
+        return fail(1, f.description(), fill.warnings);
     }
     return BatchResult{true, 0, {}, fill.warnings};
 }
