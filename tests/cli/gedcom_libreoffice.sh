@@ -6,7 +6,8 @@
 #   gedcom_libreoffice.sh PEDIGRAFA-CLI MAKE_GEDCOM   (exit 77: LibreOffice is not installed)
 set -euo pipefail
 cli="$1" make_gedcom="$2"
-command -v soffice >/dev/null || { echo "SKIP: LibreOffice is not installed"; exit 77; }
+. "$(dirname "$0")/../support/require_tools.sh"
+require_tools soffice
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 

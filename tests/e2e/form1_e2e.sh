@@ -45,7 +45,7 @@ inner() {
     trap 'kill "$app_pid" 2>/dev/null || true' EXIT
 
     local form1
-    form1=$(poll 30 visible_windows | head -n1) || fail "the main window did not appear"
+    form1=$(poll 90 visible_windows | head -n1) || fail "the main window did not appear"
     xdotool windowactivate --sync "$form1" 2>/dev/null || xdotool windowfocus --sync "$form1"
     # The activation reaches the program a moment after the X server's focus: a key before it
     # lands in Text1 before its text is selected. No user types within a second of a window
