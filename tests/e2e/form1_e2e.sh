@@ -4,7 +4,7 @@
 # generations (both remembered in the settings store) and presses "Start Creating Template";
 # the preview window appears, the main window goes, and a temporary workbook
 # qorrow????????.xls lies in the temporary folder. SIGTERM then ends the program as closing the
-# preview does: status 0, and the temporary workbook is gone.
+# preview does: status 0, and the temporary workbook is gone. The script starts its own X server.
 #
 # Usage: form1_e2e.sh <path to pedigrafa>
 set -euo pipefail
@@ -35,17 +35,27 @@ ended() { awk '$3 == "Z" { print "ended" }' "/proc/$1/stat" 2>/dev/null || echo 
 
 visible_windows() { xdotool search --onlyvisible --name "^${title}\$"; }
 
+# Prints the main window's id once it is shown; prints "ended" if the program ends first.
+main_window_or_end() {
+    [ "$(ended "$1")" = ended ] && { echo ended; return; }
+    visible_windows | head -n1
+}
+
 inner() {
     local exe=$1 work=$PQ_E2E_WORK
-    # xvfb-run goes on even when its server did not start (a display number still held by a
-    # server that is just ending): tell the caller to try again on another display.
-    poll 15 xdotool getdisplaygeometry >/dev/null || exit 75
+    xdotool getdisplaygeometry >/dev/null 2>&1 || exit 75
     "$exe" >"$work/app.log" 2>&1 &
     app_pid=$!
     trap 'kill "$app_pid" 2>/dev/null || true' EXIT
 
     local form1
-    form1=$(poll 90 visible_windows | head -n1) || fail "the main window did not appear"
+    form1=$(poll 90 main_window_or_end "$app_pid") || fail "the main window did not appear"
+    if [ "$form1" = ended ]; then
+        # The server was reachable a moment ago: a connection it refused is the machine's
+        # fault, not the program's, and worth one more try on a fresh server.
+        grep -q "could not connect to display" "$work/app.log" && exit 75
+        fail "the program ended before its main window appeared"
+    fi
     xdotool windowactivate --sync "$form1" 2>/dev/null || xdotool windowfocus --sync "$form1"
     # The activation reaches the program a moment after the X server's focus: a key before it
     # lands in Text1 before its text is selected. No user types within a second of a window
@@ -88,11 +98,12 @@ if [ "${1:-}" = "--inner" ]; then
 fi
 
 . "$(dirname "$0")/../support/require_tools.sh"
-require_tools xvfb-run xdotool
+require_tools Xvfb xdotool
 
 exe=$(realpath "$1")
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+server_pid=
+trap 'stop_server; rm -rf "$work"' EXIT
 export PQ_E2E_WORK=$work HOME=$work/home XDG_CONFIG_HOME=$work/config
 export XDG_RUNTIME_DIR=$work/runtime
 export TEMP=$work/temp TMP=$work/temp TMPDIR=$work/temp
@@ -113,11 +124,37 @@ set -e
 [ "$status" -ne 0 ] || fail "started without a display"
 grep -q "no display" <<<"$message" || fail "no clear message without a display: $message"
 
+# Xvfb chooses a free display itself and names it on fd 3 once it accepts connections, so the
+# program can never be pointed at another server that happens to hold a display number (as
+# xvfb-run's own choice can). -noreset keeps the server from resetting between the clients.
+start_server() {
+    : >"$work/display"
+    Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1280x800x24 3>"$work/display" \
+        >"$work/xvfb.log" 2>&1 &
+    server_pid=$!
+    local tries=150
+    while [ "$tries" -gt 0 ] && kill -0 "$server_pid" 2>/dev/null; do
+        display=$(head -n1 "$work/display")
+        [ -n "$display" ] && return 0
+        sleep 0.2
+        tries=$((tries - 1))
+    done
+    return 1
+}
+
+stop_server() {
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+}
+
 for attempt in 1 2 3; do
-    status=0
-    xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x800x24" bash "$0" --inner "$exe" ||
-        status=$?
-    [ "$status" -eq 75 ] || exit "$status"
-    echo "the virtual X server did not start; trying another display" >&2
+    if start_server; then
+        status=0
+        DISPLAY=:$display bash "$0" --inner "$exe" || status=$?
+        [ "$status" -eq 75 ] || exit "$status"
+    fi
+    echo "the virtual X server did not start or refused the program; trying a fresh one:" >&2
+    sed 's/^/  Xvfb: /' "$work/xvfb.log" >&2
+    stop_server
 done
-fail "no virtual X server started"
+fail "the program reached no virtual X server in three tries"
