@@ -1,4 +1,4 @@
-# The main window end to end, on a virtual X server (xvfb-run) driven by xdotool; skipped
+# The main window end to end, on a virtual X server (Xvfb) driven by xdotool; skipped
 # (exit 77) where those are not installed.
 add_test(NAME form1_e2e
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/../e2e/form1_e2e.sh $<TARGET_FILE:pedigrafa>)
