@@ -6,7 +6,9 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -79,6 +81,27 @@ bool drawsAnything(int argc, char* argv[]) {
     return false;
 }
 
+// A cron job or a root shell has no session runtime folder; the GUI application would warn
+// about it on stderr and make a shared one in /tmp. Drawing needs no session, so it gets a
+// private folder, removed at any exit (the option parser ends the process itself on --help).
+void usePrivateRuntimeFolderIfNone() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    static std::string folder;
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    std::error_code error;
+    std::string name = (std::filesystem::temp_directory_path(error) / "pedigrafa-XXXXXX").string();
+    if (error || !mkdtemp(name.data()))
+        return;
+    folder = name;
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(folder));
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    });
+#endif
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -86,9 +109,12 @@ int main(int argc, char* argv[]) {
     // offscreen. A workbook alone starts sooner without one.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    const bool draws = drawsAnything(argc, argv);
+    if (draws)
+        usePrivateRuntimeFolderIfNone();
     const std::unique_ptr<QCoreApplication> app =
-        drawsAnything(argc, argv) ? std::make_unique<QGuiApplication>(argc, argv)
-                                  : std::make_unique<QCoreApplication>(argc, argv);
+        draws ? std::make_unique<QGuiApplication>(argc, argv)
+              : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pedigrafa-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PQ_VERSION));
 

@@ -22,8 +22,13 @@ set +e
 set -e
 [ "$code" -eq 2 ] || fail "missing arguments exit $code, want 2"
 
-"$cli" "Ada Lovelace" 5 "$tmp/ada.xls" --picture "$tmp/ada.svg" --pdf "$tmp/ada.pdf"
+# As a cron job runs it: no session runtime folder, and nothing but errors on stderr.
+mkdir "$tmp/t"
+TMPDIR=$tmp/t env -u XDG_RUNTIME_DIR "$cli" "Ada Lovelace" 5 "$tmp/ada.xls" \
+    --picture "$tmp/ada.svg" --pdf "$tmp/ada.pdf" 2>"$tmp/err"
 [ -s "$tmp/ada.xls" ] && [ -s "$tmp/ada.svg" ] && [ -s "$tmp/ada.pdf" ] || fail "files missing"
+[ ! -s "$tmp/err" ] || fail "a successful run printed: $(cat "$tmp/err")"
+[ -z "$(ls -A "$tmp/t")" ] || fail "the run left $(ls -A "$tmp/t") in the temporary folder"
 
 set +e
 "$cli" "Someone Else" 3 "$tmp/ada.xls" 2>/dev/null; code=$?
