@@ -83,6 +83,24 @@ TEST(EngineObjects, AddressesAndSheetLimits) {
     EXPECT_EQ(r->row(), 2);
     EXPECT_EQ(r->column(), 2);
     EXPECT_EQ(r->count(), 4);
+
+    // The page set-up refuses what no sheet holds and keeps what it had; reversed bounds are
+    // put in order, as for ranges.
+    Ref<PageSetup> page = sheet->pageSetup();
+    page->setPrintArea(QStringLiteral("$F$35:B2"));
+    page->setPrintTitleRows(QStringLiteral("$3:$2"));
+    page->setFitToPagesWide(1);
+    for (const char* area : {"B0:C3", "A1:IW2", "B2:", "rows"})
+        EXPECT_FALSE(failureOf([&] { page->setPrintArea(QLatin1String(area)); }).isEmpty()) << area;
+    for (const char* rows : {"$0:$3", "$2:$65537", "2:x", "-1"})
+        EXPECT_FALSE(failureOf([&] { page->setPrintTitleRows(QLatin1String(rows)); }).isEmpty())
+            << rows;
+    EXPECT_FALSE(failureOf([&] { page->setFitToPagesWide(-1); }).isEmpty());
+    EXPECT_FALSE(failureOf([&] { page->setFitToPagesTall(32768); }).isEmpty());
+    EXPECT_EQ(page->printArea(), QStringLiteral("$B$2:$F$35"));
+    EXPECT_EQ(page->printTitleRows(), QStringLiteral("$2:$3"));
+    EXPECT_EQ(page->fitToPagesWide(), 1);
+    EXPECT_EQ(page->fitToPagesTall(), 1); // the default, as before the refused call
     app->quit();
 }
 
