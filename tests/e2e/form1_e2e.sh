@@ -52,7 +52,7 @@ inner() {
     form1=$(poll 90 main_window_or_end "$app_pid") || fail "the main window did not appear"
     if [ "$form1" = ended ]; then
         # The server was reachable a moment ago: a connection it refused is the machine's
-        # fault, not the program's, and worth one more try on a fresh server.
+        # fault, not the program's: the caller tries a fresh server (three in all).
         grep -q "could not connect to display" "$work/app.log" && exit 75
         fail "the program ended before its main window appeared"
     fi
