@@ -103,6 +103,14 @@ void Form2::createControls() {
         initScrollbar(bar);
     connect(HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });
     connect(VScroll1, &QScrollBar::valueChanged, this, [this] { VScroll1_Change(); });
+    for (QScrollBar* bar : {HScroll1, VScroll1}) {
+        // A step that finds the bar at its end changes no value, but still brings a picture
+        // that a drop left off the grid to the edge.
+        connect(bar, &QAbstractSlider::actionTriggered, this, [this, bar] {
+            if (bar->sliderPosition() == bar->value())
+                placeAlongBar(bar);
+        });
+    }
 
     createViewport();
 
@@ -375,6 +383,8 @@ bool Form2::DrawZoomed() {
 
 void Form2::SetupScrollbars() {
     Picture1->move(0, 0);
+    mHRemainder = 0;
+    mVRemainder = 0;
     struct Axis {
         QScrollBar* bar;
         Int16& step;
@@ -399,11 +409,33 @@ void Form2::SetupScrollbars() {
 }
 
 void Form2::HScroll1_Change() {
-    Picture1->move(-(std::int32_t{mHStep} * HScroll1->value()), Picture1->y());
+    if (HScroll1->value() <= 0 || HScroll1->value() >= HScroll1->maximum())
+        mHRemainder = 0;
+    Picture1->move(positionForValue(HScroll1->value(), HScroll1->maximum(), mHStep, mHRemainder),
+                   Picture1->y());
 }
 
 void Form2::VScroll1_Change() {
-    Picture1->move(Picture1->x(), -(std::int32_t{mVStep} * VScroll1->value()));
+    if (VScroll1->value() <= 0 || VScroll1->value() >= VScroll1->maximum())
+        mVRemainder = 0;
+    Picture1->move(Picture1->x(),
+                   positionForValue(VScroll1->value(), VScroll1->maximum(), mVStep, mVRemainder));
+}
+
+void Form2::placeAlongBar(QScrollBar* bar) {
+    if (bar == HScroll1)
+        HScroll1_Change();
+    else
+        VScroll1_Change();
+}
+
+void Form2::moveBarTo(QScrollBar* bar, int value) {
+    value = std::clamp(value, bar->minimum(), bar->maximum());
+    // A bar already at its end still brings a picture left off its grid by a drop to the edge.
+    if (value == bar->value())
+        placeAlongBar(bar);
+    else
+        bar->setValue(value);
 }
 
 void Form2::SetHScrollbarByPercent(QScrollBar* HScrollbar, std::int16_t percent) {
@@ -452,7 +484,7 @@ void Form2::wheelScroll(QScrollBar* bar, Int16 step, WheelSteps& steps, int delt
         return;
     // Turning away from the user shows what lies above (or to the left): the value falls.
     // Setting the value runs the bar's change handler, which places the picture.
-    bar->setValue(std::clamp(bar->value() - units, bar->minimum(), bar->maximum()));
+    moveBarTo(bar, bar->value() - units);
 }
 
 // ---- Dragging ------------------------------------------------------------------------------
@@ -485,19 +517,48 @@ void Form2::Picture1_MouseMove(std::int16_t button, std::int16_t, float x, float
 
 void Form2::Picture1_MouseUp(std::int16_t, std::int16_t, float, float) {
     Guard g(mDialogs, loc::kForm2Picture1MouseUp);
+    const QPoint dropped = Picture1->pos();
+    // A bar that scrolls (a step above 0) takes the drop so that the picture stays where it
+    // was let go; otherwise the whole percentage is all there is.
     std::optional<std::int32_t> hPercent;
     std::optional<std::int32_t> vPercent;
-    g(100, [&] { hPercent = dropPercent(Picture1->x(), Picture1->width(), Picture2->width()); });
-    g(102, [&] { vPercent = dropPercent(Picture1->y(), Picture1->height(), Picture2->height()); });
+    g(100, [&] {
+        if (mHStep <= 0)
+            hPercent = dropPercent(dropped.x(), Picture1->width(), Picture2->width());
+    });
+    g(102, [&] {
+        if (mVStep <= 0)
+            vPercent = dropPercent(dropped.y(), Picture1->height(), Picture2->height());
+    });
     // Where the sizes are equal there is no range: that bar is left alone.
     g(104, [&] {
-        if (hPercent)
+        if (mHStep > 0)
+            dropOnScrollbar(HScroll1, mHStep, mHRemainder, dropped.x(), Picture1->width(),
+                            Picture2->width());
+        else if (hPercent)
             SetHScrollbarByPercent(HScroll1, CInt(*hPercent));
     });
     g(106, [&] {
-        if (vPercent)
+        if (mVStep > 0)
+            dropOnScrollbar(VScroll1, mVStep, mVRemainder, dropped.y(), Picture1->height(),
+                            Picture2->height());
+        else if (vPercent)
             SetVScrollbarByPercent(VScroll1, CInt(*vPercent));
     });
+}
+
+void Form2::dropOnScrollbar(QScrollBar* bar, Int16 step, std::int32_t& remainder, int position,
+                            int pictureOuter, int viewportOuter) {
+    const BarDrop drop = dropOnBar(position, pictureOuter, viewportOuter, bar->maximum(), step);
+    bar->setValue(drop.value);
+    // At either end the bar's handler puts the picture back on the grid; the drop stands there
+    // too until the bar moves on.
+    remainder = drop.remainder;
+    const std::int32_t placed = -(std::int32_t{step} * drop.value) + drop.remainder;
+    if (bar == HScroll1)
+        Picture1->move(placed, Picture1->y());
+    else
+        Picture1->move(Picture1->x(), placed);
 }
 
 // ---- Pointer -------------------------------------------------------------------------------

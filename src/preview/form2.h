@@ -110,6 +110,9 @@ public:
     Int16 mVStep = 0;
     float mStartX = 0.0f;
     float mStartY = 0.0f;
+    // Pixels the picture lies off each bar's grid after a drop (see dropOnBar).
+    std::int32_t mHRemainder = 0;
+    std::int32_t mVRemainder = 0;
 
     // The inside of the viewport (within Picture2's frame); Picture1 moves in it.
     QWidget* viewportInside() const { return mViewportInside; }
@@ -132,6 +135,10 @@ private:
     void showPointerUnlessBusy(int pointer);
     bool picture1MouseEvent(QEvent* event);
     void setScrollbarByPercent(QScrollBar* bar, std::int16_t percent);
+    void dropOnScrollbar(QScrollBar* bar, Int16 step, std::int32_t& remainder, int position,
+                         int pictureOuter, int viewportOuter);
+    void placeAlongBar(QScrollBar* bar);
+    void moveBarTo(QScrollBar* bar, int value);
 
     DialogService& mDialogs;
     QWidget* mViewportInside = nullptr;

@@ -72,6 +72,21 @@ std::optional<std::int32_t> valueForPercent(std::int16_t percent, int maximum) {
     return CLng(v);
 }
 
+BarDrop dropOnBar(int position, int pictureOuter, int viewportOuter, int maximum, int step) {
+    if (const auto percent = dropPercent(position, pictureOuter, viewportOuter))
+        if (const auto value = valueForPercent(CInt(*percent), maximum))
+            if (std::abs(position + std::int64_t{step} * *value) <= 1)
+                return {*value, 0};
+    const auto nearest = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(std::llround(-static_cast<double>(position) / step), 0, maximum));
+    return {nearest, position + step * nearest};
+}
+
+std::int32_t positionForValue(int value, int maximum, int step, std::int32_t remainder) {
+    const std::int32_t onGrid = -(std::int32_t{step} * value);
+    return value > 0 && value < maximum ? onGrid + remainder : onGrid;
+}
+
 int wheelUnitsPerNotch(int step) {
     if (step <= 0)
         return 0;

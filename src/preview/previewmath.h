@@ -58,6 +58,22 @@ std::optional<std::int32_t> dropPercent(int position, int pictureOuter, int view
 // negative or the value would pass the maximum (the bar is left as it is).
 std::optional<std::int32_t> valueForPercent(std::int16_t percent, int maximum);
 
+// Where a drop leaves a scroll bar that moves the picture `step` pixels a unit (step > 0), and
+// where the picture then lies. The drop's whole percentage of the range is kept wherever it
+// puts the picture within a pixel of where it was let go; on a larger picture a percent spans
+// many steps, so the bar takes the value nearest the drop instead and the picture stays where
+// it was let go, `remainder` pixels off the bar's grid, so that the bar's next step moves on
+// from there.
+struct BarDrop {
+    std::int32_t value = 0;
+    std::int32_t remainder = 0; // picture position + step x value
+};
+BarDrop dropOnBar(int position, int pictureOuter, int viewportOuter, int maximum, int step);
+
+// The picture's position for a bar's value: on the bar's grid, shifted by what a drop left
+// off it while the bar is between its ends; at either end the picture meets the grid again.
+std::int32_t positionForValue(int value, int maximum, int step, std::int32_t remainder);
+
 // One wheel notch is 120 units of rotation (eighths of a degree).
 inline constexpr int kWheelNotch = 120;
 // How far one notch scrolls the picture, about three lines of the chart's text.

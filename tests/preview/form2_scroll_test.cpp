@@ -2,10 +2,13 @@
 // drop onto the scroll bars' grid.
 
 #include "previewfixture.h"
+#include "spreadsheet/engine/rangepicture.h"
+#include "support/samplechart.h"
 
 #include <QApplication>
 #include <QPaintEvent>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 
 namespace pq::test {
 namespace {
@@ -145,15 +148,28 @@ TEST_F(Form2Drag, AnyButtonDragsAndNoButtonDoesNothing) {
     EXPECT_EQ(picture1Pos(), before);
 }
 
-TEST_F(Form2Drag, ReleaseSnapsToTheNearestScrollPosition) {
+TEST_F(Form2Drag, ReleaseSnapsToTheGridOnlyWithinAPixel) {
     handOver(pictureWithOuter(622 + 1000, 495 + 1000));
-    drag({400, 400}, {27, 400}); // left at -373: 37.3 percent
-    release({27, 400});
+    drag({400, 400}, {30, 400}); // left at -370: 37 percent, on the grid
+    release({30, 400});
     EXPECT_EQ(form->HScroll1->value(), 37);
     EXPECT_EQ(picture1Pos().x(), -370);
+    // 37.3 percent: the whole percent would move the picture 3 pixels, so it stays put and the
+    // bar takes the nearest value.
+    drag({400, 400}, {397, 400});
+    release({397, 400});
+    EXPECT_EQ(form->HScroll1->value(), 37);
+    EXPECT_EQ(picture1Pos().x(), -373);
+    form->HScroll1->setValue(36);
+    EXPECT_EQ(picture1Pos().x(), -363);
+    // At the bar's end the picture meets the grid again, and the steps back keep to it.
+    form->HScroll1->setValue(0);
+    EXPECT_EQ(picture1Pos().x(), 0);
+    form->HScroll1->setValue(1);
+    EXPECT_EQ(picture1Pos().x(), -10);
 }
 
-TEST_F(Form2Drag, ReleaseAboveOneHundredPercentLeavesTheBar) {
+TEST_F(Form2Drag, ReleasePastTheFarEndTakesTheBarToItsEnd) {
     // 5 pixels wider than the viewport's outside; the inside lets it go 9 pixels.
     handOver(pictureWithOuter(622 + 5, 495));
     EXPECT_EQ(form->HScroll1->maximum(), 5);
@@ -161,8 +177,66 @@ TEST_F(Form2Drag, ReleaseAboveOneHundredPercentLeavesTheBar) {
     const int dropped = picture1Pos().x();
     EXPECT_LT(dropped, -5);
     release({0, 50});
-    EXPECT_EQ(form->HScroll1->value(), 0);
+    // The picture stays; the bar says it is at the end, so a step back moves it back.
+    EXPECT_EQ(form->HScroll1->value(), 5);
     EXPECT_EQ(picture1Pos().x(), dropped);
+    form->HScroll1->setValue(4);
+    EXPECT_EQ(picture1Pos().x(), dropped + 1);
+}
+
+// The picture of a chart of so many generation columns, as the run hands it over.
+Picture chartPicture(int columns) {
+    engine::WorkbookModel workbook;
+    buildSampleChart(workbook, columns);
+    const engine::SheetModel& sheet = workbook.activeSheet();
+    return Picture::fromSvg(engine::renderRangeSvg(sheet, *sheet.usedRange()));
+}
+
+// Clicks a scroll bar's arrow: towards the end (add) or the start.
+void clickArrow(QScrollBar* bar, bool add) {
+    struct Options : QScrollBar {
+        static QStyleOptionSlider of(QScrollBar* b) {
+            QStyleOptionSlider option;
+            static_cast<Options*>(b)->initStyleOption(&option);
+            return option;
+        }
+    };
+    const QStyleOptionSlider option = Options::of(bar);
+    const QPoint at =
+        bar->style()
+            ->subControlRect(QStyle::CC_ScrollBar, &option,
+                             add ? QStyle::SC_ScrollBarAddLine : QStyle::SC_ScrollBarSubLine, bar)
+            .center();
+    sendMouse(bar, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(bar, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+}
+
+TEST_F(Form2Drag, ChartsOfEverySizeStayWhereDroppedAndStepOnFromThere) {
+    for (int columns : {5, 10, 12, 15}) {
+        SCOPED_TRACE(testing::Message() << columns << " generations");
+        handOver(chartPicture(columns));
+        for (QScrollBar* bar : {form->HScroll1, form->VScroll1}) {
+            ASSERT_TRUE(bar->isEnabled());
+            bar->setValue(bar->maximum() / 2);
+        }
+        drag({300, 300}, {263, 277});
+        const QPoint dropped = picture1Pos();
+        release({263, 277});
+        EXPECT_LE(std::abs(picture1Pos().x() - dropped.x()), 1);
+        EXPECT_LE(std::abs(picture1Pos().y() - dropped.y()), 1);
+        const QPoint released = picture1Pos();
+        clickArrow(form->VScroll1, true);
+        EXPECT_EQ(picture1Pos(), released - QPoint(0, form->mVStep));
+        clickArrow(form->HScroll1, false);
+        EXPECT_EQ(picture1Pos(), released + QPoint(form->mHStep, -form->mVStep));
+    }
+    // Dropped a few pixels from the top, the picture reaches the top with the first step up.
+    form->VScroll1->setValue(0);
+    drag({300, 300}, {300, 296});
+    release({300, 296});
+    EXPECT_EQ(picture1Pos().y(), -4);
+    clickArrow(form->VScroll1, false);
+    EXPECT_EQ(picture1Pos().y(), 0);
 }
 
 TEST_F(Form2Drag, NarrowPictureDoesNotMove) {
