@@ -110,6 +110,11 @@ QString quoted(std::string_view s) {
 
 } // namespace
 
+QString notBeginningWithHead() {
+    return QStringLiteral("this is not a family-tree (GEDCOM) file: it does not begin with "
+                          "\"0 HEAD\"");
+}
+
 QString pointer(std::string_view xref) {
     return QLatin1Char('@') + QString::fromUtf8(xref.data(), qsizetype(xref.size())) +
            QLatin1Char('@');
@@ -160,9 +165,9 @@ private:
             }
         }
         if (first)
-            throw Failure(QStringLiteral("line %1: this is not a family-tree (GEDCOM) file: it "
-                                         "has no lines with a level and a tag")
-                              .arg(std::max(reader.firstTextLine(), 1u)));
+            throw FormatFailure(std::max(reader.firstTextLine(), 1u),
+                                QStringLiteral("this is not a family-tree (GEDCOM) file: it has "
+                                               "no lines with a level and a tag"));
         if (!trailer)
             w.add(lastLine, [] {
                 return QStringLiteral("the file ends without its closing line \"0 TRLR\": it "
@@ -174,9 +179,7 @@ private:
         if (line.level == 0 && line.code == tagCode("HEAD") &&
             line.number == reader.firstTextLine())
             return;
-        throw Failure(QStringLiteral("line %1: this is not a family-tree (GEDCOM) file: it does "
-                                     "not begin with \"0 HEAD\"")
-                          .arg(reader.firstTextLine()));
+        throw FormatFailure(reader.firstTextLine(), notBeginningWithHead());
     }
 
     void startRecord(const Line& line) {

@@ -89,9 +89,12 @@ private:
 // A cross-reference as the file writes it: "I12" -> "@I12@".
 QString pointer(std::string_view xref);
 
+// Why a file that does not open with a "0 HEAD" line is not a family-tree file.
+QString notBeginningWithHead();
+
 // Reads a family-tree file (GEDCOM 5.5, 5.5.1, 5.5.5 or 7.0). What cannot be read is
 // reported in warnings(), each naming its line; a file that is not a family-tree file at all
-// throws Failure naming the line.
+// throws FormatFailure naming the line.
 std::unique_ptr<FamilyFile> readFamilyFile(QByteArray bytes);
 
 } // namespace pq::gedcom

@@ -115,7 +115,7 @@ std::string_view trimmed(std::string_view value) {
 
 Source::Source(QByteArray file) : mFile(std::move(file)) {
     if (mFile.isEmpty())
-        throw Failure(QStringLiteral("the file is empty"));
+        throw FormatFailure(0, QStringLiteral("the file is empty"));
     const std::string_view raw(mFile.constData(), static_cast<std::size_t>(mFile.size()));
     const auto startsWith = [&](std::string_view prefix) {
         return raw.substr(0, prefix.size()) == prefix;
@@ -140,7 +140,7 @@ Source::Source(QByteArray file) : mFile(std::move(file)) {
         unicode = false;
     }
     if (mBytes.size() >= std::numeric_limits<std::uint32_t>::max())
-        throw Failure(QStringLiteral("the file is larger than 4 GB"));
+        throw FormatFailure(0, QStringLiteral("the file is larger than 4 GB"));
     readHeader();
     if (unicode) {
         mEncoding = Encoding::Utf8;

@@ -5,6 +5,7 @@
 // level, cross-reference, tag and value without copying anything. CONT and CONC lines are
 // folded into the line they continue; values are joined, unescaped and decoded only on demand.
 
+#include "base/failure.h"
 #include "encoding.h"
 
 #include <QByteArray>
@@ -19,6 +20,21 @@ namespace pq::gedcom {
 struct Warning {
     std::uint32_t line = 0;
     QString text;
+};
+
+// A file that cannot be a family-tree file at all (empty, too large, not beginning with
+// "0 HEAD"): the line to blame (0 when no line is) and the reason, as fields.
+class FormatFailure : public Failure {
+public:
+    FormatFailure(std::uint32_t line, const QString& reason)
+        : Failure(line ? QStringLiteral("line %1: %2").arg(line).arg(reason) : reason), mLine(line),
+          mReason(reason) {}
+    std::uint32_t line() const { return mLine; }
+    const QString& reason() const { return mReason; }
+
+private:
+    std::uint32_t mLine;
+    QString mReason;
 };
 
 // The problems met while reading. A hostile file can have millions, so only the first ones
@@ -80,7 +96,7 @@ class Source {
 public:
     // Takes the file as read: strips a byte-order mark, turns UTF-16 into UTF-8 and reads the
     // character set and version from the header. Throws Failure for a file that cannot be a
-    // family-tree file at all (empty, or larger than 4 GB).
+    // family-tree file at all (empty, or larger than 4 GB): FormatFailure.
     explicit Source(QByteArray file);
     Source(const Source&) = delete;
     Source& operator=(const Source&) = delete;

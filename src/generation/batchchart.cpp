@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <cerrno>
+#include <new>
 #include <optional>
 
 namespace pq {
@@ -115,7 +116,9 @@ std::optional<BatchResult> checkName(const QString& name) {
 
 } // namespace
 
-BatchResult makeChartFiles(const BatchRequest& request) {
+namespace {
+
+BatchResult makeChartFilesOrThrow(const BatchRequest& request) {
     if (!IsNumeric(request.generations))
         return fail(2, QStringLiteral("the number of generations must be a number, not \"%1\"")
                            .arg(request.generations));
@@ -188,6 +191,18 @@ BatchResult makeChartFiles(const BatchRequest& request) {
         return fail(1, f.description(), fill.warnings);
     }
     return BatchResult{true, 0, {}, fill.warnings};
+}
+
+} // namespace
+
+BatchResult makeChartFiles(const BatchRequest& request) {
+    try {
+        return makeChartFilesOrThrow(request);
+    } catch (const std::bad_alloc&) {
+        return fail(1, QStringLiteral("Out of memory"));
+    } catch (const Failure& f) {
+        return fail(1, f.description());
+    }
 }
 
 } // namespace pq

@@ -1,10 +1,10 @@
 #include "chartfill.h"
 
 #include "gedcom/dates.h"
+#include "gedcom/familyload.h"
 #include "gedcom/pedigree.h"
 #include "spreadsheet/engine/xls/sheetmodel.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <bit>
 
@@ -68,24 +68,14 @@ void gatherBoxes(const gedcom::FamilyFile& file, std::int32_t person, const QStr
 } // namespace
 
 PreparedFill prepareChartFill(const QString& gedcomPath, const QString& who, int columns) {
-    const QFileInfo info(gedcomPath);
-    const QString fileName = info.fileName();
-    QFile in(gedcomPath);
-    if (info.isDir() || !in.open(QIODevice::ReadOnly))
-        return {
-            {QStringLiteral("cannot read %1: %2")
-                 .arg(gedcomPath, info.isDir() ? QStringLiteral("a folder") : in.errorString())},
-            {}};
+    const QString fileName = QFileInfo(gedcomPath).fileName();
     std::unique_ptr<gedcom::FamilyFile> file;
     try {
-        file = gedcom::readFamilyFile(in.readAll());
-    } catch (const Failure& f) {
-        const QString& why = f.description();
-        return {
-            {fileName +
-             (why.startsWith(QLatin1String("line ")) ? QStringLiteral(" ") : QStringLiteral(": ")) +
-             why},
-            {}};
+        file = gedcom::loadFamilyFile(gedcomPath);
+    } catch (const gedcom::LoadFailure& f) {
+        if (f.kind() == gedcom::LoadFailure::Kind::OutOfMemory)
+            throw; // not the file's fault
+        return {{f.description()}, {}};
     }
     PreparedFill prepared;
     ChartFill& fill = prepared.fill;

@@ -1,25 +1,43 @@
 // libFuzzer entry point: any byte string given to the family-tree reader either reads (with
-// warnings) or throws Failure; whatever reads is used as the chart uses it: the first person
-// chosen by their own name, their pedigree, names and life years.
+// warnings) or throws FormatFailure; whatever reads is used as the chart uses it: the first
+// person chosen by their own name, their pedigree, names and life years. The loader's early
+// verdict on the file's opening, taken on a cut of it, must agree with the whole reading.
 
 #include "base/failure.h"
 #include "gedcom/dates.h"
+#include "gedcom/familyload.h"
 #include "gedcom/pedigree.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void useAsTheChartDoes(const pq::gedcom::FamilyFile& file) {
+    if (file.people().empty())
+        return;
+    pq::gedcom::choosePerson(file, pq::gedcom::chartName(file, 0));
+    for (const std::int32_t who : pq::gedcom::pedigreeOf(file, 0, 6).ancestors)
+        if (who >= 0)
+            pq::gedcom::describePerson(file, who);
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using pq::gedcom::Opening;
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const qsizetype cut = size ? data[0] % static_cast<qsizetype>(size) : 0;
+    const Opening opening = pq::gedcom::judgeOpening(bytes.left(cut), false);
+    bool refused = false;
     try {
-        const auto file = pq::gedcom::readFamilyFile(bytes);
-        if (file->people().empty())
-            return 0;
-        pq::gedcom::choosePerson(*file, pq::gedcom::chartName(*file, 0));
-        for (const std::int32_t who : pq::gedcom::pedigreeOf(*file, 0, 6).ancestors)
-            if (who >= 0)
-                pq::gedcom::describePerson(*file, who);
-    } catch (const pq::Failure&) {
+        useAsTheChartDoes(*pq::gedcom::readFamilyFile(bytes));
+    } catch (const pq::gedcom::FormatFailure&) {
+        refused = true;
     }
+    if (opening.verdict != Opening::Verdict::Undecided &&
+        (opening.verdict == Opening::Verdict::NotFamilyTree) != refused)
+        std::abort();
     return 0;
 }

@@ -9,3 +9,7 @@ set_tests_properties(cli.full_disk PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offsc
 add_test(NAME cli.gedcom
          COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/cli_gedcom_test.sh $<TARGET_FILE:pedigrafa-cli>)
 set_tests_properties(cli.gedcom PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+# Endless or hostile input, too little memory, signals, an output failing after others could.
+add_test(NAME cli.careful
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/cli_careful_test.sh $<TARGET_FILE:pedigrafa-cli>)
+set_tests_properties(cli.careful PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
