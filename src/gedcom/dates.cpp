@@ -115,9 +115,14 @@ std::optional<Year> firstYear(const FamilyFile& file, const Person& p,
 
 } // namespace
 
+std::optional<Year> birthYear(const FamilyFile& file, std::int32_t person) {
+    return firstYear(file, file.people()[person],
+                     {Event::Birth, Event::Christening, Event::Baptism});
+}
+
 QString lifeYears(const FamilyFile& file, std::int32_t person) {
     const Person& p = file.people()[person];
-    const auto born = firstYear(file, p, {Event::Birth, Event::Christening, Event::Baptism});
+    const auto born = birthYear(file, person);
     const auto died = firstYear(file, p, {Event::Death, Event::Burial});
     if (born && died)
         return born->text() + QChar(0x2013) + died->text();

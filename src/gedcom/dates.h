@@ -24,5 +24,7 @@ std::optional<Year> yearOf(std::string_view date);
 
 // Birth falls back to christening and baptism, death to burial.
 QString lifeYears(const FamilyFile& file, std::int32_t person);
+// The year of birth as lifeYears() finds it; nothing when no year is known.
+std::optional<Year> birthYear(const FamilyFile& file, std::int32_t person);
 
 } // namespace pq::gedcom

@@ -3,6 +3,7 @@
 // Names as a chart shows them and as a user types them: the display form of a NAME value, and
 // the folded form (case, accents and spacing ignored) that a typed name is matched against.
 
+#include "familyfile.h"
 #include "linereader.h"
 
 #include <QString>
@@ -43,5 +44,26 @@ NameMatch matchName(const NameParts& name, const std::vector<std::string_view>& 
 int sharedWords(const NameParts& name, const std::vector<std::string_view>& queryWords);
 
 std::vector<std::string_view> wordsOf(std::string_view folded);
+
+// Every name of every person, folded as foldName() folds it: each person's first NAME (the
+// name the chart shows), then the later NAME lines (married names, other spellings). What
+// counts as a person's name is decided here only, so that choosing the chart's person and the
+// type-ahead search agree. `visit(person, folded)` returns false to stop the walk.
+template<class Visit> void forEachFoldedName(const FamilyFile& file, Visit&& visit) {
+    std::string folded;
+    const std::vector<Person>& people = file.people();
+    for (std::size_t p = 0; p < people.size(); ++p) {
+        if (!people[p].name.isSet())
+            continue;
+        foldName(file.source(), people[p].name, folded);
+        if (!visit(static_cast<std::int32_t>(p), std::string_view(folded)))
+            return;
+    }
+    for (const OtherName& other : file.otherNames()) {
+        foldName(file.source(), other.name, folded);
+        if (!visit(other.person, std::string_view(folded)))
+            return;
+    }
+}
 
 } // namespace pq::gedcom

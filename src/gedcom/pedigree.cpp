@@ -34,21 +34,15 @@ PersonChoice choosePerson(const FamilyFile& file, const QString& typed) {
     const std::size_t n = file.people().size();
     std::vector<NameMatch> best(n, NameMatch::NoMatch);
     std::vector<std::uint8_t> shared(n, 0);
-    std::string name;
-    const auto consider = [&](std::int32_t person, const TextRef& ref) {
-        foldName(file.source(), ref, name);
+    forEachFoldedName(file, [&](std::int32_t person, std::string_view name) {
         const NameParts parts(name);
         best[person] = std::min(best[person], matchName(parts, words));
         if (best[person] == NameMatch::NoMatch)
             shared[person] = std::max<std::uint8_t>(
                 shared[person],
                 static_cast<std::uint8_t>(std::min(sharedWords(parts, words), 255)));
-    };
-    for (std::size_t p = 0; p < n; ++p)
-        if (file.people()[p].name.isSet())
-            consider(static_cast<std::int32_t>(p), file.people()[p].name);
-    for (const OtherName& other : file.otherNames())
-        consider(other.person, other.name);
+        return true;
+    });
 
     PersonChoice choice;
     const NameMatch closest = n ? *std::min_element(best.begin(), best.end()) : NameMatch::NoMatch;
