@@ -1,11 +1,15 @@
 // Family-tree files: reading a generated 100,000-person GEDCOM file (time, and memory against
-// the file's size), choosing the chart's person and gathering ten generations, and the whole
-// filled ten-generation command. PQ_GEDCOM_FILE names a file to read instead of the
-// generated one (the parse-gedcom peer script passes the file it gave Node).
+// the file's size), building the type-ahead person index and searching it as each key is
+// typed (alone and through the completer's list model), choosing the chart's person and
+// gathering ten generations, and the whole filled ten-generation command. PQ_GEDCOM_FILE names a
+// file to read instead of the generated one (the parse-gedcom peer script passes the file it gave
+// Node).
 
 #include "benchsupport.h"
 #include "gedcom/familyfile.h"
 #include "gedcom/pedigree.h"
+#include "gedcom/personlistmodel.h"
+#include "gedcom/personsearch.h"
 #include "gedcomsample.h"
 #include "generation/chartfill.h"
 
@@ -78,6 +82,93 @@ void BM_ParseGedcom(benchmark::State& state) {
     state.counters["peak_x_file"] = peakMB / fileMB;
 }
 BENCHMARK(BM_ParseGedcom)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The person index over the file already read: the part of opening a file that comes after
+// the reading.
+void BM_BuildPersonSearch(benchmark::State& state) {
+    const auto model = pq::gedcom::readFamilyFile(sampleFile());
+    std::size_t indexBytes = 0;
+    for (auto _ : state) {
+        const pq::gedcom::PersonSearch search(*model);
+        indexBytes = search.memoryBytes();
+        benchmark::DoNotOptimize(indexBytes);
+    }
+    state.counters["index_MB"] = indexBytes / 1e6;
+    state.counters["index_x_file"] = static_cast<double>(indexBytes) / sampleFile().size();
+}
+BENCHMARK(BM_BuildPersonSearch)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Open to searchable: reading and indexing, and the peak memory of both against the file.
+void BM_OpenToSearchable(benchmark::State& state) {
+    const QByteArray& file = sampleFile();
+    gPeakBytes = gLiveBytes.load();
+    const std::size_t before = gLiveBytes;
+    for (auto _ : state) {
+        const auto model = pq::gedcom::readFamilyFile(file);
+        const pq::gedcom::PersonSearch search(*model);
+        benchmark::DoNotOptimize(search.isComplete());
+    }
+    const double fileMB = file.size() / 1e6;
+    const double peakMB = fileMB + (gPeakBytes - before) / 1e6;
+    state.counters["peak_MB"] = peakMB;
+    state.counters["peak_x_file"] = peakMB / fileMB;
+}
+BENCHMARK(BM_OpenToSearchable)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// What a user types, one keystroke each: a single letter (the most matches), three letters of
+// a surname, a given name and a surname's start, a whole name, cross-references.
+const char* const kTyped[] = {"s",     "smi",    "tam", "tamsin or", "tamsin orrow",
+                              "zoe m", "I50000", "@I1", "xyz"};
+
+const pq::gedcom::FamilyFile& sampleModel() {
+    static const auto model = pq::gedcom::readFamilyFile(sampleFile());
+    return *model;
+}
+
+const pq::gedcom::PersonSearch& sampleSearch() {
+    static const pq::gedcom::PersonSearch search(sampleModel());
+    return search;
+}
+
+void BM_FindAsTyped(benchmark::State& state) {
+    const QString typed = QString::fromUtf8(kTyped[state.range(0)]);
+    const pq::gedcom::PersonSearch& search = sampleSearch();
+    std::size_t total = 0;
+    for (auto _ : state) {
+        const auto matches = search.find(typed, pq::gedcom::PersonListModel::kShown, &total);
+        benchmark::DoNotOptimize(matches.data());
+    }
+    state.SetLabel(typed.toStdString());
+    state.counters["matches"] = static_cast<double>(total);
+}
+BENCHMARK(BM_FindAsTyped)->DenseRange(0, std::size(kTyped) - 1)->Unit(benchmark::kMillisecond);
+
+// The same through the completer's list model, every row's text read as its popup does.
+void BM_FindThroughListModel(benchmark::State& state) {
+    const QString typed = QString::fromUtf8(kTyped[state.range(0)]);
+    pq::gedcom::PersonListModel list;
+    list.setSearch(&sampleSearch());
+    for (auto _ : state) {
+        list.setText(typed);
+        for (int row = 0; row < list.rowCount(); ++row)
+            benchmark::DoNotOptimize(list.data(list.index(row)).toString().size());
+    }
+    state.SetLabel(typed.toStdString());
+    state.counters["rows"] = list.rowCount();
+}
+BENCHMARK(BM_FindThroughListModel)
+    ->DenseRange(0, std::size(kTyped) - 1)
+    ->Unit(benchmark::kMillisecond);
+
+// The person the typed text names when the run starts, as the tool chooses.
+void BM_ResolveTyped(benchmark::State& state) {
+    const pq::gedcom::PersonSearch& search = sampleSearch();
+    for (auto _ : state) {
+        const auto resolution = search.resolve(u"Tamsin Orrow");
+        benchmark::DoNotOptimize(resolution.person);
+    }
+}
+BENCHMARK(BM_ResolveTyped)->Unit(benchmark::kMillisecond);
 
 void BM_ChooseAndGatherTenGenerations(benchmark::State& state) {
     const auto model = pq::gedcom::readFamilyFile(sampleFile());
