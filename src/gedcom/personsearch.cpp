@@ -62,9 +62,8 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
 
 } // namespace
 
-PersonSearch::PersonSearch(const FamilyFile& file, const std::function<bool()>& cancelled)
-    : mFile(file) {
-    mComplete = build(cancelled);
+PersonSearch::PersonSearch(const FamilyFile& file, const std::atomic<bool>* cancel) : mFile(file) {
+    mComplete = build(cancel);
     if (!mComplete) { // an empty index, not half of one
         mWordText = {};
         mWordStart = mPostingStart = mNameWordStart = {};
@@ -72,7 +71,8 @@ PersonSearch::PersonSearch(const FamilyFile& file, const std::function<bool()>& 
     }
 }
 
-bool PersonSearch::build(const std::function<bool()>& cancelled) {
+bool PersonSearch::build(const std::atomic<bool>* cancel) {
+    const auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     const std::size_t people = mFile.people().size();
     XrefIndex dictionary; // word -> id in the order first met
     WordStore store;
@@ -83,7 +83,7 @@ bool PersonSearch::build(const std::function<bool()>& cancelled) {
     std::size_t visited = 0;
     bool stopped = false;
     forEachFoldedName(mFile, [&](std::int32_t person, std::string_view folded) {
-        if ((++visited & 0xFFF) == 0 && cancelled && cancelled()) {
+        if ((++visited & 0xFFF) == 0 && cancelled()) {
             stopped = true;
             return false;
         }
@@ -103,7 +103,7 @@ bool PersonSearch::build(const std::function<bool()>& cancelled) {
         mNameWordStart.push_back(static_cast<std::uint32_t>(mNameWords.size()));
         return true;
     });
-    if (stopped || (cancelled && cancelled()))
+    if (stopped || cancelled())
         return false;
 
     // Number the words in sorted order, so that the words a prefix starts are one run of ids.
@@ -133,7 +133,7 @@ bool PersonSearch::build(const std::function<bool()>& cancelled) {
         for (std::uint32_t k = mNameWordStart[name]; k < mNameWordStart[name + 1]; ++k)
             mPostings[next[mNameWords[k]]++] = static_cast<std::int32_t>(name);
 
-    if (cancelled && cancelled())
+    if (cancelled())
         return false;
     rankPeople(shownName);
     return true;

@@ -9,8 +9,8 @@
 
 #include <QString>
 #include <QStringView>
+#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,10 +36,10 @@ struct Resolution {
 
 class PersonSearch {
 public:
-    // Builds the index; safe to run off the user-interface thread. `cancelled` is asked now
-    // and then; once it says yes the building stops and isComplete() is false (the index then
-    // finds nobody). The file must outlive the index.
-    explicit PersonSearch(const FamilyFile& file, const std::function<bool()>& cancelled = {});
+    // Builds the index; safe to run off the user-interface thread. `cancel` (as in LoadControl)
+    // is looked at now and then; once it is set the building stops and isComplete() is false
+    // (the index then finds nobody). The file must outlive the index.
+    explicit PersonSearch(const FamilyFile& file, const std::atomic<bool>* cancel = nullptr);
 
     bool isComplete() const { return mComplete; }
     const FamilyFile& file() const { return mFile; }
@@ -64,7 +64,7 @@ private:
         std::int32_t exact = -1; // the word itself, when the dictionary has it
     };
 
-    bool build(const std::function<bool()>& cancelled);
+    bool build(const std::atomic<bool>* cancel);
     void rankPeople(const std::vector<std::int32_t>& shownName);
     std::string_view word(std::int32_t id) const;
     Interval wordsStartingWith(std::string_view prefix) const;
