@@ -1,21 +1,34 @@
 #include "safefile.h"
 
+#include "filelayer.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QIODevice>
 #include <QRandomGenerator>
 #include <cerrno>
-#include <cstdio>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace pq {
 
 namespace {
 
+FileLayer& sys() {
+    return FileLayer::current();
+}
+
 QByteArray encoded(const QString& path) {
     return QFile::encodeName(path);
+}
+
+QByteArray folderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return QByteArrayLiteral(".");
+    return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
 }
 
 // A write-only device that hands every write straight to the system (no buffer that could
@@ -35,7 +48,7 @@ protected:
         if (mError != 0)
             return -1;
         for (qint64 done = 0; done < size;) {
-            const ssize_t n = ::write(mFd, data + done, static_cast<size_t>(size - done));
+            const ssize_t n = sys().write(mFd, data + done, static_cast<size_t>(size - done));
             if (n > 0) {
                 done += n;
                 mWritten += n;
@@ -56,8 +69,47 @@ private:
     qint64 mWritten = 0;
 };
 
+// The kernel's protected-symlinks rule: in a sticky folder anyone may write to (/tmp), a link
+// is followed only by its owner, or when it belongs to the folder's owner. Anywhere else only
+// those who may write in the folder could have put it there.
+bool mayFollow(const struct stat& link, const struct stat& folder) {
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || link.st_uid == ::geteuid() || link.st_uid == folder.st_uid;
+}
+
+// Follows the link at `path` (whose lstat is `st`) link by link, each only where the rule above
+// allows, and returns the path of what it leads to, `st` then describing that.
+QByteArray followLinks(const QString& reported, QByteArray path, struct stat& st) {
+    for (int hops = 0; S_ISLNK(st.st_mode); ++hops) {
+        if (hops == 40)
+            throw WriteFailure(reported, ELOOP);
+        const QByteArray folder = folderOf(path);
+        struct stat folderStat {};
+        if (::stat(folder.constData(), &folderStat) != 0)
+            throw WriteFailure(reported, errno);
+        if (!mayFollow(st, folderStat))
+            throw WriteFailure::refusedTarget(
+                reported, QStringLiteral("the link %1 belongs to another user and lies in a "
+                                         "folder anyone may write to, so it is not followed")
+                              .arg(QFile::decodeName(path)));
+        char buffer[PATH_MAX];
+        const ssize_t size = ::readlink(path.constData(), buffer, sizeof buffer);
+        if (size < 0 || size == sizeof buffer)
+            throw WriteFailure(reported, size < 0 ? errno : ENAMETOOLONG);
+        const QByteArray leadsTo(buffer, size);
+        path = leadsTo.startsWith('/') ? leadsTo : folder + '/' + leadsTo;
+        if (::lstat(path.constData(), &st) != 0) {
+            if (errno == ENOENT)
+                throw WriteFailure::refusedTarget(reported,
+                                                  QStringLiteral("the link leads to no file"));
+            throw WriteFailure(reported, errno);
+        }
+    }
+    return path;
+}
+
 struct Target {
-    QString path; // where the new file goes: for a link, the file it leads to
+    QByteArray path; // where the new file goes: for a link, the file it leads to
     bool exists = false;
     mode_t permissions = 0;
 };
@@ -67,134 +119,72 @@ Target lookAt(const QString& path, ExistingFile existing) {
     if (path.isEmpty())
         throw WriteFailure(path, ENOENT);
     if (path.endsWith(QLatin1Char('/')))
-        throw WriteFailure(path, EISDIR);
+        throw WriteFailure::refusedTarget(path, EISDIR);
+    QByteArray resolved = encoded(path);
     struct stat st {};
-    if (::lstat(encoded(path).constData(), &st) != 0) {
+    if (::lstat(resolved.constData(), &st) != 0) {
         if (errno == ENOENT) // a missing folder is reported when the file is created
-            return {path, false, 0};
+            return {resolved, false, 0};
         throw WriteFailure(path, errno);
     }
     if (existing == ExistingFile::Keep)
         throw WriteFailure(path, EEXIST);
-    QString resolved = path;
-    if (S_ISLNK(st.st_mode)) {
-        resolved = QFileInfo(path).canonicalFilePath();
-        if (resolved.isEmpty() || ::stat(encoded(resolved).constData(), &st) != 0)
-            throw WriteFailure(path, QStringLiteral("the link leads to no file"));
-    }
+    resolved = followLinks(path, resolved, st);
     if (S_ISDIR(st.st_mode))
-        throw WriteFailure(path, EISDIR);
+        throw WriteFailure::refusedTarget(path, EISDIR);
     if (!S_ISREG(st.st_mode))
-        throw WriteFailure(path, QStringLiteral("not a regular file"));
+        throw WriteFailure::refusedTarget(path, QStringLiteral("not a regular file"));
     // Replacing goes by the folder's rights; a file the user may not change stays unchanged.
-    if (::access(encoded(resolved).constData(), W_OK) != 0)
+    if (::faccessat(AT_FDCWD, resolved.constData(), W_OK, AT_EACCESS) != 0)
         throw WriteFailure(path, errno);
     return {resolved, true, static_cast<mode_t>(st.st_mode & 07777)};
 }
 
+// A name beside `target` for a file on its way: the target's name, its end cut off where the
+// file system's longest name leaves no room for the suffix, then a dot and six random letters.
+QByteArray temporaryName(const QByteArray& target) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    constexpr qsizetype kSuffix = 7;
+    const qsizetype slash = target.lastIndexOf('/') + 1;
+    long longest = ::pathconf(folderOf(target).constData(), _PC_NAME_MAX);
+    if (longest <= kSuffix)
+        longest = NAME_MAX;
+    qsizetype cut = std::min(target.size() - slash, static_cast<qsizetype>(longest) - kSuffix);
+    while (cut > 0 && (static_cast<uchar>(target[slash + cut]) & 0xC0) == 0x80)
+        --cut; // never half a UTF-8 character
+    QByteArray name = target.left(slash + cut) + '.';
+    for (int i = 0; i < 6; ++i)
+        name += kLetters[QRandomGenerator::global()->bounded(36)];
+    return name;
+}
+
 // Renames `from` to `to` unless `to` exists, atomically.
 bool renameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
-#ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    if (sys().renameNoReplace(from.constData(), to.constData()) == 0)
         return true;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
         return false;
-#endif
     // Where the file system has no such rename, a hard link fails just as atomically on a
     // taken name.
-    if (::link(from.constData(), to.constData()) != 0)
+    if (sys().link(from.constData(), to.constData()) != 0)
         return false;
-    ::unlink(from.constData());
+    sys().unlink(from.constData());
     return true;
 }
 
-// Makes the rename itself durable. A folder that cannot be synced (some file systems refuse)
-// does not undo a rename that is done.
-void syncFolderOf(const QString& path) {
-    const int fd = ::open(encoded(QFileInfo(path).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Makes a rename durable. A folder that cannot be synced (some file systems refuse) does not
+// undo a rename that is done.
+void syncFolderOf(const QByteArray& path) {
+    const int fd = ::open(folderOf(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
 }
 
-// The new content's file beside the target; removed unless it is installed.
-class NewFile {
-public:
-    NewFile(const QString& reportedPath, const Target& target)
-        : mReported(reportedPath), mTarget(target) {
-        for (int attempt = 0; mFd < 0; ++attempt) {
-            mName = encoded(target.path + QLatin1Char('.') + randomSuffix());
-            mFd = ::open(mName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (mFd < 0 && (errno != EEXIST || attempt == 100))
-                throw WriteFailure(mReported, errno);
-        }
-        // A replaced file keeps its permissions; a new one gets the usual ones (umask).
-        if (target.exists)
-            ::fchmod(mFd, target.permissions);
-    }
-    ~NewFile() {
-        if (mFd >= 0)
-            ::close(mFd);
-        if (!mInstalled)
-            ::unlink(mName.constData());
-    }
-    NewFile(const NewFile&) = delete;
-    NewFile& operator=(const NewFile&) = delete;
-
-    int descriptor() const { return mFd; }
-
-    // Fails unless all `size` bytes are on the disk: file systems may report a full disk or an
-    // I/O error only when the data is synced, or only when the file is closed.
-    void finish(qint64 size) {
-        if (::fsync(mFd) != 0 && errno != EINVAL)
-            throw WriteFailure(mReported, errno);
-        struct stat st {};
-        if (::fstat(mFd, &st) != 0)
-            throw WriteFailure(mReported, errno);
-        if (st.st_size != size)
-            throw WriteFailure(
-                mReported,
-                QStringLiteral("only %1 of %2 bytes reached the disk").arg(st.st_size).arg(size));
-        const int fd = mFd;
-        mFd = -1;
-        if (::close(fd) != 0 && errno != EINTR)
-            throw WriteFailure(mReported, errno);
-    }
-
-    void install(ExistingFile existing) {
-        const QByteArray target = encoded(mTarget.path);
-        if (existing == ExistingFile::Keep) {
-            if (!renameWithoutReplacing(mName, target))
-                throw WriteFailure(mReported, errno);
-        } else {
-            // Whatever appeared at the target meanwhile is still only replaced when regular.
-            struct stat st {};
-            if (::lstat(target.constData(), &st) == 0 && !S_ISREG(st.st_mode))
-                throw WriteFailure(mReported, QStringLiteral("not a regular file"));
-            if (::rename(mName.constData(), target.constData()) != 0)
-                throw WriteFailure(mReported, errno);
-        }
-        mInstalled = true;
-        syncFolderOf(mTarget.path);
-    }
-
-private:
-    static QString randomSuffix() {
-        static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-        QString suffix;
-        for (int i = 0; i < 6; ++i)
-            suffix += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(36)]);
-        return suffix;
-    }
-
-    QString mReported;
-    Target mTarget;
-    QByteArray mName;
-    int mFd = -1;
-    bool mInstalled = false;
-};
+QByteArray descriptorPath(int fd) {
+    return QByteArrayLiteral("/proc/self/fd/") + QByteArray::number(fd);
+}
 
 } // namespace
 
@@ -205,28 +195,291 @@ WriteFailure::WriteFailure(const QString& path, int systemError)
 WriteFailure::WriteFailure(const QString& path, const QString& cause)
     : Failure(QStringLiteral("cannot write %1: %2").arg(path, cause)), mPath(path) {}
 
+WriteFailure WriteFailure::refusedTarget(const QString& path, const QString& cause) {
+    WriteFailure failure(path, cause);
+    failure.mTargetRefused = true;
+    return failure;
+}
+
+WriteFailure WriteFailure::refusedTarget(const QString& path, int systemError) {
+    WriteFailure failure(path, systemError);
+    failure.mTargetRefused = true;
+    return failure;
+}
+
+// The new content's file: without a name while it is written where the file system allows,
+// otherwise under a temporary name beside the target; removed unless it is committed.
+class SafeWrite::File {
+public:
+    File(const QString& reported, ExistingFile existing)
+        : mReported(reported), mExisting(existing), mTarget(lookAt(reported, existing)) {
+        if (!openUnnamed())
+            openNamed();
+        // A replaced file keeps its permissions; a new one gets the usual ones (umask).
+        if (mTarget.exists)
+            ::fchmod(mFd, mTarget.permissions);
+    }
+    ~File() {
+        if (mFd >= 0)
+            sys().close(mFd);
+        if (!mName.isEmpty())
+            sys().unlink(mName.constData());
+        forgetOld();
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    bool isComplete() const { return mComplete; }
+
+    // Fails unless every byte is on the disk: file systems may report a full disk or an I/O
+    // error only when the data is synced, or only when the file is closed.
+    void complete(const std::function<void(QIODevice&)>& write) {
+        if (mComplete || mFd < 0)
+            throw WriteFailure(mReported, QStringLiteral("the content was already written"));
+        DescriptorDevice device(mFd);
+        try {
+            write(device);
+        } catch (const Failure&) {
+            // A writer that gives up because its writes were refused: the refusal is the cause.
+            if (device.systemError() != 0)
+                throw WriteFailure(mReported, device.systemError());
+            throw;
+        }
+        if (device.systemError() != 0)
+            throw WriteFailure(mReported, device.systemError());
+        if (sys().fsync(mFd) != 0 && errno != EINVAL)
+            throw WriteFailure(mReported, errno);
+        struct stat st {};
+        if (sys().fstat(mFd, &st) != 0)
+            throw WriteFailure(mReported, errno);
+        if (st.st_size != device.written())
+            throw WriteFailure(mReported, QStringLiteral("only %1 of %2 bytes reached the disk")
+                                              .arg(st.st_size)
+                                              .arg(device.written()));
+        mDevice = st.st_dev;
+        mInode = st.st_ino;
+        if (!mUnnamed) // an unnamed file is linked by its descriptor: it stays open until then
+            closeFile();
+        mComplete = true;
+    }
+
+    // `keepOld` keeps a replaced file's content aside so that `undo` can put it back.
+    void commit(bool keepOld) {
+        if (!mComplete || mCommitted)
+            throw WriteFailure(mReported, QStringLiteral("the content is not complete"));
+        if (mUnnamed && mExisting == ExistingFile::Keep) {
+            linkInPlace();
+        } else {
+            if (mUnnamed)
+                nameUnnamed();
+            if (mExisting == ExistingFile::Keep) {
+                if (!renameWithoutReplacing(mName, mTarget.path))
+                    throw WriteFailure(mReported, errno);
+            } else {
+                replaceTarget(keepOld);
+            }
+            mName.clear();
+        }
+        mCommitted = true;
+        syncFolderOf(mTarget.path);
+    }
+
+    // Takes a commit back: the replaced file's content returns, a new name is removed.
+    void undo() {
+        if (!mCommitted)
+            return;
+        if (!mOld.isEmpty()) {
+            // Should the old content not return, its second name stays: it is the only copy.
+            sys().rename(mOld.constData(), mTarget.path.constData());
+            mOld.clear();
+        } else if (!mReplaced) {
+            removeIfOurs(mTarget.path);
+        }
+        mCommitted = false;
+        syncFolderOf(mTarget.path);
+    }
+
+    void forgetOld() {
+        if (!mOld.isEmpty())
+            sys().unlink(mOld.constData());
+        mOld.clear();
+    }
+
+private:
+    bool openUnnamed() {
+#ifdef O_TMPFILE
+        const int fd =
+            sys().open(folderOf(mTarget.path).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd < 0) // refused by the file system or the kernel: the named file reports why
+            return false;
+        // An unnamed file is linked through /proc, which a chroot or a small container may lack.
+        if (::access(descriptorPath(fd).constData(), F_OK) != 0) {
+            sys().close(fd);
+            return false;
+        }
+        mFd = fd;
+        mUnnamed = true;
+        return true;
+#else
+        return false;
+#endif
+    }
+
+    void openNamed() {
+        for (int attempt = 0; mFd < 0; ++attempt) {
+            mName = temporaryName(mTarget.path);
+            mFd = sys().open(mName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (mFd < 0 && (errno != EEXIST || attempt == 100)) {
+                mName.clear();
+                throw WriteFailure(mReported, errno);
+            }
+        }
+    }
+
+    void closeFile() {
+        const int fd = std::exchange(mFd, -1);
+        if (sys().close(fd) != 0 && errno != EINTR)
+            throw WriteFailure(mReported, errno);
+    }
+
+    // The unnamed file takes the target's name only if it is free: a file another writer made
+    // meanwhile stays.
+    void linkInPlace() {
+        if (sys().linkat(AT_FDCWD, descriptorPath(mFd).constData(), AT_FDCWD,
+                         mTarget.path.constData(), AT_SYMLINK_FOLLOW) != 0)
+            throw WriteFailure(mReported, errno);
+        try {
+            closeFile();
+        } catch (const WriteFailure&) {
+            removeIfOurs(mTarget.path);
+            throw;
+        }
+    }
+
+    // A rename cannot take an unnamed file: it gets a temporary name first, for that moment.
+    void nameUnnamed() {
+        for (int attempt = 0;; ++attempt) {
+            const QByteArray name = temporaryName(mTarget.path);
+            if (sys().linkat(AT_FDCWD, descriptorPath(mFd).constData(), AT_FDCWD, name.constData(),
+                             AT_SYMLINK_FOLLOW) == 0) {
+                mName = name;
+                break;
+            }
+            if (errno != EEXIST || attempt == 100)
+                throw WriteFailure(mReported, errno);
+        }
+        closeFile();
+    }
+
+    void replaceTarget(bool keepOld) {
+        // Whatever appeared at the target meanwhile is still only replaced when regular.
+        struct stat st {};
+        mReplaced = ::lstat(mTarget.path.constData(), &st) == 0;
+        if (mReplaced && !S_ISREG(st.st_mode))
+            throw WriteFailure::refusedTarget(mReported, QStringLiteral("not a regular file"));
+        if (mReplaced && keepOld)
+            keepOldAside();
+        if (sys().rename(mName.constData(), mTarget.path.constData()) != 0) {
+            const int error = errno;
+            forgetOld();
+            throw WriteFailure(mReported, error);
+        }
+    }
+
+    // A second name for the file about to be replaced. Where the file system has no hard links
+    // the old content cannot be kept, and a commit then cannot be taken back.
+    void keepOldAside() {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QByteArray name = temporaryName(mTarget.path);
+            if (sys().link(mTarget.path.constData(), name.constData()) == 0) {
+                mOld = name;
+                return;
+            }
+            if (errno != EEXIST)
+                return;
+        }
+    }
+
+    void removeIfOurs(const QByteArray& path) {
+        struct stat st {};
+        if (::lstat(path.constData(), &st) == 0 && st.st_dev == mDevice && st.st_ino == mInode)
+            sys().unlink(path.constData());
+    }
+
+    QString mReported;
+    ExistingFile mExisting;
+    Target mTarget;
+    int mFd = -1;
+    bool mUnnamed = false;
+    QByteArray mName; // the temporary name, while the new file has one
+    bool mComplete = false;
+    bool mCommitted = false;
+    bool mReplaced = false; // the commit replaced a file
+    QByteArray mOld;        // the replaced file's second name, while it is kept for an undo
+    dev_t mDevice = 0;
+    ino_t mInode = 0;
+};
+
+SafeWrite::SafeWrite(const QString& path, ExistingFile existing)
+    : mPath(path), mFile(std::make_unique<File>(path, existing)) {}
+
+SafeWrite::~SafeWrite() = default;
+SafeWrite::SafeWrite(SafeWrite&&) noexcept = default;
+SafeWrite& SafeWrite::operator=(SafeWrite&&) noexcept = default;
+
+void SafeWrite::complete(const QByteArray& bytes) {
+    complete([&](QIODevice& device) { device.write(bytes); });
+}
+
+void SafeWrite::complete(const std::function<void(QIODevice&)>& write) {
+    if (!mFile)
+        throw WriteFailure(mPath, QStringLiteral("the write was discarded"));
+    mFile->complete(write);
+}
+
+bool SafeWrite::isComplete() const {
+    return mFile && mFile->isComplete();
+}
+
+void SafeWrite::commit() {
+    if (!mFile)
+        throw WriteFailure(mPath, QStringLiteral("the write was discarded"));
+    mFile->commit(false);
+    mFile.reset();
+}
+
+void SafeWrite::discard() {
+    mFile.reset();
+}
+
+void commitAll(std::span<SafeWrite> writes) {
+    for (const SafeWrite& write : writes)
+        if (!write.isComplete())
+            throw WriteFailure(write.path(), QStringLiteral("the content is not complete"));
+    size_t committed = 0;
+    try {
+        for (; committed < writes.size(); ++committed)
+            writes[committed].mFile->commit(true);
+    } catch (...) {
+        while (committed > 0)
+            writes[--committed].mFile->undo();
+        throw;
+    }
+    for (SafeWrite& write : writes)
+        write.mFile.reset(); // drops the old contents kept aside
+}
+
 void writeFileSafely(const QString& path, const QByteArray& bytes, ExistingFile existing) {
-    writeFileSafely(
-        path, [&](QIODevice& device) { device.write(bytes); }, existing);
+    SafeWrite write(path, existing);
+    write.complete(bytes);
+    write.commit();
 }
 
 void writeFileSafely(const QString& path, const std::function<void(QIODevice&)>& write,
                      ExistingFile existing) {
-    const Target target = lookAt(path, existing);
-    NewFile file(path, target);
-    DescriptorDevice device(file.descriptor());
-    try {
-        write(device);
-    } catch (const Failure&) {
-        // A writer that gives up because its writes were refused: the refusal is the cause.
-        if (device.systemError() != 0)
-            throw WriteFailure(path, device.systemError());
-        throw;
-    }
-    if (device.systemError() != 0)
-        throw WriteFailure(path, device.systemError());
-    file.finish(device.written());
-    file.install(existing);
+    SafeWrite file(path, existing);
+    file.complete(write);
+    file.commit();
 }
 
 } // namespace pq

@@ -186,7 +186,8 @@ BatchResult makeChartFilesOrThrow(const BatchRequest& request) {
     } catch (const WriteFailure& f) {
         if (f.systemError() == EEXIST && !request.force)
             return fail(3, existsMessage(f.path()), fill.warnings);
-        return fail(1, f.description(), fill.warnings);
+        // A link that leads nowhere or another user's link in a shared folder: bad input.
+        return fail(f.targetRefused() ? 2 : 1, f.description(), fill.warnings);
     } catch (const Failure& f) {
         return fail(1, f.description(), fill.warnings);
     }

@@ -13,3 +13,8 @@ set_tests_properties(cli.gedcom PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscree
 add_test(NAME cli.careful
          COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/cli_careful_test.sh $<TARGET_FILE:pedigrafa-cli>)
 set_tests_properties(cli.careful PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+# Links planted by another user, as root and as another user; skipped (77) without root.
+add_test(NAME cli.links_another_user
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/cli_links_test.sh $<TARGET_FILE:pedigrafa-cli>)
+set_tests_properties(cli.links_another_user PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                     TIMEOUT 120 SKIP_RETURN_CODE 77)
