@@ -353,12 +353,7 @@ private:
 };
 
 FamilyFile::FamilyFile(QByteArray bytes) : mSource(std::make_unique<Source>(std::move(bytes))) {
-    if (!mSource->unknownCharset().empty())
-        mWarnings.add(mSource->charsetLine(), [&] {
-            return QStringLiteral("the character set %1 is not known; the file is read as "
-                                  "Windows-1252")
-                .arg(quoted(mSource->unknownCharset()));
-        });
+    mWarnings.absorb(mSource->warnings());
     FileBuilder(*this).build();
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/failure.h"
 
+#include <QByteArrayView>
 #include <cstring>
 #include <limits>
 
@@ -45,6 +46,7 @@ Shape splitLine(std::string_view s, Line& out, const char** problem) {
     }
     int level = 0;
     std::size_t digits = 0;
+    const std::size_t levelBegin = i;
     for (; i < s.size() && isDigit(s[i]); ++i, ++digits)
         if (digits < 4)
             level = level * 10 + (s[i] - '0');
@@ -78,6 +80,7 @@ Shape splitLine(std::string_view s, Line& out, const char** problem) {
     while (i < s.size() && !isBlank(s[i]))
         ++i;
     out.level = level;
+    out.levelText = s.substr(levelBegin, digits);
     out.xref = xref;
     out.tag = s.substr(tagBegin, i - tagBegin);
     out.code = tagCode(out.tag);
@@ -128,24 +131,22 @@ Source::Source(QByteArray file) : mFile(std::move(file)) {
     // A file that begins "0" as a 16-bit unit is UTF-16 without a byte-order mark.
     const bool zeroDigitFirst = raw.size() >= 2 && raw[0] == 0 && raw[1] == '0';
     const bool digitZeroFirst = raw.size() >= 2 && raw[0] == '0' && raw[1] == 0;
-    bool unicode = true; // the bytes themselves say how they are encoded
+    Marked marked = Marked::Utf16; // the bytes themselves say how they are encoded
     if (startsWith("\xEF\xBB\xBF")) {
         mBytes = raw.substr(3);
+        marked = Marked::Utf8ByteOrderMark;
     } else if (startsWith("\xFF\xFE") || startsWith("\xFE\xFF")) {
         transcode(raw.substr(2), raw[0] == '\xFE');
     } else if (zeroDigitFirst || digitZeroFirst) {
         transcode(raw, zeroDigitFirst);
     } else {
         mBytes = raw;
-        unicode = false;
+        marked = Marked::No;
     }
     if (mBytes.size() >= std::numeric_limits<std::uint32_t>::max())
         throw FormatFailure(0, QStringLiteral("the file is larger than 4 GB"));
     readHeader();
-    if (unicode) {
-        mEncoding = Encoding::Utf8;
-        mUnknownCharset = {};
-    }
+    settleEncoding(marked);
 }
 
 void Source::readHeader() {
@@ -161,18 +162,82 @@ void Source::readHeader() {
             inHeader = true;
         } else if (line.level == 1) {
             level1 = line.tag;
-            if (line.tag == "CHAR") {
-                bool known = true;
+            if (line.tag == "CHAR" && mCharsetLine == 0) {
                 mCharsetLine = line.number;
-                mEncoding = encodingForLabel(trimmed(line.value), &known);
-                if (!known)
-                    mUnknownCharset = line.value;
+                mLabel = trimmed(line.value);
+                mEncoding = encodingForLabel(mLabel, &mLabelKnown);
             }
         } else if (line.level == 2 && level1 == "GEDC" && line.tag == "VERS" &&
                    !line.value.empty() && isDigit(line.value.front())) {
             mVersion = line.value.front() - '0';
         }
     }
+}
+
+QString Source::labelText() const {
+    return QStringLiteral("labelled \"%1\" (line %2)")
+        .arg(
+            QString::fromLatin1(mLabel.data(), qsizetype(std::min<std::size_t>(mLabel.size(), 24))))
+        .arg(mCharsetLine);
+}
+
+// The bytes decide where they contradict the label: well-formed multi-byte UTF-8 is UTF-8
+// whatever the label says, and bytes that are not UTF-8 under a UTF-8 label (or none) are the
+// Windows code page, the likeliest source of such a file. Each file gets one warning, naming
+// the label and the first line that decided.
+void Source::settleEncoding(Marked marked) {
+    if (marked == Marked::Utf16) {
+        mEncoding = Encoding::Utf8;
+    } else {
+        if (marked == Marked::Utf8ByteOrderMark)
+            mEncoding = Encoding::Utf8;
+        const ByteSurvey survey = surveyBytes(mBytes);
+        const auto warn = [&](std::uint32_t line, const QString& text) {
+            mWarnings.add(line, [&] { return text; });
+        };
+        if (mEncoding == Encoding::Utf8 && !survey.utf8()) {
+            const QString label = marked == Marked::Utf8ByteOrderMark
+                                      ? QStringLiteral("begins with a UTF-8 byte-order mark")
+                                  : mCharsetLine ? QStringLiteral("is ") + labelText()
+                                                 : QStringLiteral("names no character set");
+            warn(survey.firstNonUtf8Line,
+                 QStringLiteral("the file %1, but line %2 is not UTF-8: the file is read as "
+                                "Windows-1252")
+                     .arg(label)
+                     .arg(survey.firstNonUtf8Line));
+            mEncoding = Encoding::Cp1252;
+        } else if (mEncoding != Encoding::Utf8 && !survey.ascii() && survey.utf8()) {
+            warn(survey.firstMultiByteLine,
+                 QStringLiteral("the file is %1, but its text is UTF-8 (line %2 is the first "
+                                "to show it): the file is read as UTF-8")
+                     .arg(labelText())
+                     .arg(survey.firstMultiByteLine));
+            mEncoding = Encoding::Utf8;
+        } else if (!mLabelKnown) {
+            warn(mCharsetLine,
+                 QStringLiteral("the character set \"%1\" is not known; the file is "
+                                "read as Windows-1252")
+                     .arg(QString::fromLatin1(mLabel.data(), qsizetype(mLabel.size()))));
+        } else if (!survey.ascii() &&
+                   QByteArrayView(mLabel).compare("ASCII", Qt::CaseInsensitive) == 0) {
+            warn(survey.firstHighLine,
+                 QStringLiteral("the file is %1, but line %2 holds bytes outside ASCII: they are "
+                                "read as Windows-1252")
+                     .arg(labelText())
+                     .arg(survey.firstHighLine));
+        }
+        if (survey.ascii() && !survey.controls)
+            return;
+    }
+    findUnshowable(mBytes, mEncoding, [&](std::uint32_t line, int count, const QString& what) {
+        mWarnings.add(line, [&] {
+            return count == 1 ? QStringLiteral("%1 cannot be shown; it is dropped").arg(what)
+                              : QStringLiteral("%1 characters cannot be shown, the first %2; "
+                                               "they are dropped")
+                                    .arg(count)
+                                    .arg(what);
+        });
+    });
 }
 
 TextRef Source::ref(const Line& line) const {
@@ -261,7 +326,8 @@ bool LineReader::next(Line& line) {
                                                 "before the first level-0 line are skipped")
                                : QStringLiteral("level %1 follows level %2; the line and the "
                                                 "lines under it are skipped")
-                                     .arg(line.level)
+                                     .arg(QLatin1String(line.levelText.data(),
+                                                        qsizetype(line.levelText.size())))
                                      .arg(mLastLevel);
                 });
             jumpReported = true;

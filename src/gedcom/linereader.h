@@ -48,6 +48,13 @@ public:
         if (mKept.size() < kKept)
             mKept.push_back({line, makeText()});
     }
+    // Takes over another reader's problems, as if they had been added here.
+    void absorb(const Warnings& other) {
+        for (const Warning& w : other.mKept)
+            if (mKept.size() < kKept)
+                mKept.push_back(w);
+        mTotal += other.mTotal;
+    }
     const std::vector<Warning>& kept() const { return mKept; }
     std::size_t total() const { return mTotal; }
 
@@ -85,7 +92,8 @@ std::string_view trimmed(std::string_view value);
 struct Line {
     std::uint32_t number = 0; // 1-based, as an editor counts lines
     int level = 0;
-    std::string_view xref; // between the @ signs; empty when the line defines none
+    std::string_view levelText; // the digits as written; a level of over four digits is capped
+    std::string_view xref;      // between the @ signs; empty when the line defines none
     std::string_view tag;
     std::uint32_t code = 0; // tagCode(tag)
     std::string_view value; // as written: escapes not applied, continuations not joined
@@ -95,8 +103,10 @@ struct Line {
 class Source {
 public:
     // Takes the file as read: strips a byte-order mark, turns UTF-16 into UTF-8 and reads the
-    // character set and version from the header. Throws Failure for a file that cannot be a
-    // family-tree file at all (empty, or larger than 4 GB): FormatFailure.
+    // character set and version from the header. Where the bytes contradict the header's
+    // character set they decide, and warnings() says so; characters no chart can show are
+    // reported there too. Throws FormatFailure for a file that cannot be a family-tree file at
+    // all (empty, or larger than 4 GB).
     explicit Source(QByteArray file);
     Source(const Source&) = delete;
     Source& operator=(const Source&) = delete;
@@ -104,9 +114,8 @@ public:
     std::string_view bytes() const { return mBytes; }
     Encoding encoding() const { return mEncoding; }
     int majorVersion() const { return mVersion; } // 5 for 5.5.x, 7 for 7.0
-    // The CHAR label when we did not know it (the file is then read as Windows-1252).
-    std::string_view unknownCharset() const { return mUnknownCharset; }
-    std::uint32_t charsetLine() const { return mCharsetLine; }
+    // What the bytes say about the character set, each problem once and naming its line.
+    const Warnings& warnings() const { return mWarnings; }
 
     TextRef ref(const Line& line) const;
     // The value's bytes with its continuations joined (CONT as a line break) and @@ unescaped.
@@ -114,7 +123,10 @@ public:
     QString text(const TextRef& ref) const;
 
 private:
+    enum class Marked { No, Utf8ByteOrderMark, Utf16 };
     void readHeader();
+    void settleEncoding(Marked marked);
+    QString labelText() const;
     void unescapeInto(std::string& out, std::string_view piece) const;
 
     QByteArray mFile;
@@ -122,8 +134,10 @@ private:
     std::string_view mBytes;
     Encoding mEncoding = Encoding::Utf8;
     int mVersion = 5;
-    std::string_view mUnknownCharset;
+    std::string_view mLabel; // the CHAR line's value, trimmed
+    bool mLabelKnown = true;
     std::uint32_t mCharsetLine = 0;
+    Warnings mWarnings;
 };
 
 // Walks the lines of a source in order. Blank lines and leading whitespace are tolerated;

@@ -50,6 +50,8 @@ void foldAscii(std::string_view s, std::string& out) {
             folder.slash();
         else if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
             folder.space();
+        else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            continue; // control characters are no part of a name (the reader reports them)
         else
             folder.add(c >= 'A' && c <= 'Z' ? char(c + 32) : c);
     }

@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <bit>
+#include <unordered_set>
 
 namespace pq {
 
@@ -44,14 +45,18 @@ QString located(const QString& fileName, const gedcom::Warning& w) {
 void gatherBoxes(const gedcom::FamilyFile& file, std::int32_t person, const QString& fileName,
                  ChartFill& fill) {
     const gedcom::Pedigree pedigree = gedcom::pedigreeOf(file, person, fill.columns);
+    std::unordered_set<std::int32_t> seen;
     for (const gedcom::Warning& loop : pedigree.loops)
         fill.warnings << located(fileName, loop);
     for (std::size_t k = 1; k < pedigree.ancestors.size(); ++k) {
         const std::int32_t who = pedigree.ancestors[k];
         if (who < 0)
             continue;
-        BoxText box{static_cast<int>(k), gedcom::chartName(file, who),
-                    gedcom::lifeYears(file, who)};
+        gedcom::LifeYears years = gedcom::lifeYearsOf(file, who);
+        if (seen.insert(who).second) // an ancestor in two boxes is reported once
+            for (const gedcom::Warning& w : years.warnings)
+                fill.warnings << located(fileName, w);
+        BoxText box{static_cast<int>(k), gedcom::chartName(file, who), std::move(years.text)};
         // A cell holds 32,767 characters; a longer name is left out rather than cut short.
         if (box.name.size() > engine::kMaxCellTextLength) {
             fill.warnings << located(fileName,

@@ -65,6 +65,152 @@ TEST(GedcomReader, DecodesEveryCharacterSet) {
     EXPECT_EQ(warningsOf(*unknown)[0].first, 4u);
 }
 
+// The bytes decide where the label contradicts them; each file says so once, naming the
+// label and the line that decided.
+TEST(GedcomReader, CharacterSetFollowsTheBytes) {
+    const QByteArray cp1252Body = "0 @I1@ INDI\n1 NAME Zo\xEB /M\xFCller/\n"
+                                  "0 @I2@ INDI\n1 NAME Ren\xE9\n";
+    const QString zoe = QStringLiteral("Zoë /Müller/");
+    const QByteArray utf8Body = "0 @I1@ INDI\n1 NAME " + zoe.toUtf8() + "\n";
+    struct Case {
+        QByteArray bytes;
+        std::uint32_t line; // the deciding line the warning names
+        const char* says;
+    };
+    const QByteArray noLabel = "0 HEAD\n1 GEDC\n2 VERS 5.5.1\n" + cp1252Body + "0 TRLR\n";
+    const Case cases[] = {
+        {file(cp1252Body), 6, "labelled \"UTF-8\" (line 4), but line 6 is not UTF-8"},
+        {noLabel, 5, "names no character set, but line 5 is not UTF-8"},
+        {"\xEF\xBB\xBF" + noLabel, 5, "byte-order mark, but line 5 is not UTF-8"},
+        {file(utf8Body, "ANSEL"), 6, "labelled \"ANSEL\" (line 4), but its text is UTF-8 (line 6"},
+        {file(utf8Body, "ASCII"), 6, "labelled \"ASCII\""},
+        {file(utf8Body, "ANSI"), 6, "labelled \"ANSI\""},
+        {file(cp1252Body, "ASCII"), 6, "line 6 holds bytes outside ASCII"},
+    };
+    for (const Case& c : cases) {
+        const auto f = readFamilyFile(c.bytes);
+        EXPECT_EQ(nameOf(*f, "I1"), zoe) << c.says;
+        const auto w = warningsOf(*f);
+        ASSERT_EQ(w.size(), 1u) << c.says << ": one warning per file";
+        EXPECT_EQ(w[0].first, c.line) << c.says;
+        EXPECT_TRUE(w[0].second.contains(QLatin1String(c.says))) << w[0].second.toStdString();
+    }
+    // Code page 437 and Mac Roman are not the Windows code page.
+    EXPECT_EQ(
+        nameOf(*readFamilyFile(file("0 @I1@ INDI\n1 NAME M\x81ller \x9A\xE1\n", "IBMPC")), "I1"),
+        QStringLiteral("Müller Üß"));
+    EXPECT_EQ(nameOf(*readFamilyFile(file("0 @I1@ INDI\n1 NAME M\x9Fller \x86\xA7\n", "MACINTOSH")),
+                     "I1"),
+              QStringLiteral("Müller Üß"));
+    // A sound UTF-8 file and a sound ANSEL file say nothing.
+    EXPECT_TRUE(readFamilyFile(file(utf8Body))->warnings().kept().empty());
+    EXPECT_TRUE(readFamilyFile(file("0 @I1@ INDI\n1 NAME Zo\xE8"
+                                    "e\n",
+                                    "ANSEL"))
+                    ->warnings()
+                    .kept()
+                    .empty());
+}
+
+// No value carries U+FFFD or a control character: what cannot be read is dropped, and the
+// line is named.
+TEST(GedcomReader, UnreadableCharactersAreDroppedAndNamed) {
+    struct Case {
+        QByteArray bytes;
+        const char* says;
+    };
+    const Case cases[] = {
+        {file(QByteArray("0 @I1@ INDI\n1 NAME Ann") + '\0' + "a /Ray/\n"),
+         "control character U+0000"},
+        {file("0 @I1@ INDI\n1 NAME Ann\x07"
+              "a\x1B /Ray/\n"),
+         "2 characters"},
+        {file("0 @I1@ INDI\n1 NAME Ann\xEF\xBF\xBD"
+              "a /Ray/\n"),
+         "U+FFFD"},
+        {file("0 @I1@ INDI\n1 NAME Ann\xC2\x85"
+              "a /Ray/\n"),
+         "control character U+0085"},
+        {file("0 @I1@ INDI\n1 NAME Ann\xFD"
+              "a /R\xE2\xAF"
+              "ay/\n",
+              "ANSEL"),
+         "byte 0xFD"},
+        {file("0 @I1@ INDI\n1 NAME Ann\x81"
+              "a /Ray/\n",
+              "ANSI"),
+         "byte 0x81"},
+    };
+    for (const Case& c : cases) {
+        const auto f = readFamilyFile(c.bytes);
+        const QString name = nameOf(*f, "I1");
+        EXPECT_EQ(name, c.bytes.contains("R\xE2\xAF") ? QStringLiteral("Anna /Ráy/")
+                                                      : QStringLiteral("Anna /Ray/"))
+            << c.says;
+        const auto w = warningsOf(*f);
+        ASSERT_EQ(w.size(), 1u) << c.says;
+        EXPECT_EQ(w[0].first, 6u) << c.says;
+        EXPECT_TRUE(w[0].second.contains(QLatin1String(c.says))) << w[0].second.toStdString();
+    }
+    // An unpaired surrogate in a UTF-16 file.
+    QString text = QString::fromUtf8(file("0 @I1@ INDI\n1 NAME Ann\x01"
+                                          "a\n"));
+    text[text.indexOf(QChar(1))] = QChar(0xD800);
+    const auto f = readFamilyFile(utf16(text, false));
+    EXPECT_EQ(nameOf(*f, "I1"), QStringLiteral("Anna"));
+    ASSERT_EQ(f->warnings().total(), 1u);
+    EXPECT_EQ(f->warnings().kept()[0].line, 6u);
+}
+
+// Every ANSEL combining mark (0xE0-0xFE), written before its letter, is the right mark.
+TEST(GedcomReader, AnselCombiningMarks) {
+    const char16_t expected[31] = {
+        0x0309, // E0 hook above
+        0x0300, // E1 grave
+        0x0301, // E2 acute
+        0x0302, // E3 circumflex
+        0x0303, // E4 tilde
+        0x0304, // E5 macron
+        0x0306, // E6 breve
+        0x0307, // E7 dot above
+        0x0308, // E8 diaeresis
+        0x030C, // E9 caron
+        0x030A, // EA ring above
+        0xFE20, // EB ligature, left half
+        0xFE21, // EC ligature, right half
+        0x0315, // ED comma above right
+        0x030B, // EE double acute
+        0x0310, // EF candrabindu
+        0x0327, // F0 cedilla
+        0x0328, // F1 ogonek
+        0x0323, // F2 dot below
+        0x0324, // F3 diaeresis below
+        0x0325, // F4 ring below
+        0x0333, // F5 double low line
+        0x0332, // F6 low line
+        0x0326, // F7 comma below
+        0x031C, // F8 left half ring below
+        0x032E, // F9 breve below
+        0xFE22, // FA double tilde, left half
+        0xFE23, // FB double tilde, right half
+        0x0338, // FC long solidus overlay
+        0,      // FD: not defined
+        0x0313, // FE comma above
+    };
+    for (int b = 0xE0; b <= 0xFE; ++b) {
+        const std::string bytes{char(b), 'c'};
+        const QString decoded =
+            decodeText(bytes, Encoding::Ansel).normalized(QString::NormalizationForm_D);
+        const char16_t mark = expected[b - 0xE0];
+        EXPECT_EQ(decoded, mark ? QString(u'c') + QChar(mark) : QStringLiteral("c"))
+            << std::hex << b;
+    }
+    EXPECT_EQ(decodeText("Fran\xF0"
+                         "cois",
+                         Encoding::Ansel),
+              QStringLiteral("François"));
+}
+
 TEST(GedcomReader, LinesContinuationsAndEscapes) {
     // CR, LF and CR LF endings, blank lines and indentation, CONC and CONT, doubled @.
     const QByteArray body = "0 @I1@ INDI\r  1 NAME Anne /Bol\r\n\n    2 CONC eyn/\n"
@@ -110,6 +256,11 @@ TEST(GedcomReader, BrokenFilesGiveWhatCouldBeReadAndNameTheLines) {
         lines.push_back(line);
     EXPECT_EQ(lines, (std::vector<std::uint32_t>{8, 12, 13, 16, 18, 11}));
     EXPECT_TRUE(w[0].second.contains(QStringLiteral("level 3 follows level 1")));
+    const auto capped = readFamilyFile(file("0 @I1@ INDI\n1 NAME Ann\n123456789 NOTE x\n"));
+    ASSERT_EQ(capped->warnings().total(), 1u);
+    EXPECT_TRUE(capped->warnings().kept()[0].text.startsWith(
+        QStringLiteral("level 123456789 follows level 1")))
+        << capped->warnings().kept()[0].text.toStdString();
     EXPECT_TRUE(w[2].second.contains(QStringLiteral("first at line 5")));
     EXPECT_TRUE(w[5].second.contains(QStringLiteral("@F9@")));
     ASSERT_EQ(f->people().size(), 1u);
