@@ -5,8 +5,11 @@
 #include <QFile>
 #include <QIODevice>
 #include <QRandomGenerator>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -182,6 +185,54 @@ void syncFolderOf(const QByteArray& path) {
     }
 }
 
+// The temporary names on the disk, where a signal handler can reach them: each slot is free,
+// being filled, or holds a name.
+struct NamedSlot {
+    enum State { Free, Filling, Holding };
+    std::atomic<int> state{Free};
+    char path[PATH_MAX];
+};
+NamedSlot gNamed[32];
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler reads the slots");
+
+// The slot that now holds `name`, or -1 when all are taken (the name then escapes a signal).
+int rememberName(const QByteArray& name) {
+    if (name.size() >= PATH_MAX)
+        return -1;
+    for (int i = 0; i < std::ssize(gNamed); ++i) {
+        int expected = NamedSlot::Free;
+        if (gNamed[i].state.compare_exchange_strong(expected, NamedSlot::Filling)) {
+            std::memcpy(gNamed[i].path, name.constData(), name.size() + 1);
+            gNamed[i].state.store(NamedSlot::Holding);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void forgetName(int slot) {
+    if (slot >= 0)
+        gNamed[slot].state.store(NamedSlot::Free);
+}
+
+// Holds back every signal that can be held while a commit gives files their names, so that a
+// program ending at a signal finds each file either in place or not, and a run's files all in
+// place or none; the signal arrives as soon as the commit is over.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &mSaved);
+    }
+    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &mSaved, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t mSaved;
+};
+
 QByteArray descriptorPath(int fd) {
     return QByteArrayLiteral("/proc/self/fd/") + QByteArray::number(fd);
 }
@@ -224,6 +275,7 @@ public:
             sys().close(mFd);
         if (!mName.isEmpty())
             sys().unlink(mName.constData());
+        forgetName(mNameSlot);
         forgetOld();
     }
     File(const File&) = delete;
@@ -278,7 +330,7 @@ public:
             } else {
                 replaceTarget(keepOld);
             }
-            mName.clear();
+            dropName();
         }
         mCommitted = true;
         syncFolderOf(mTarget.path);
@@ -334,6 +386,13 @@ private:
                 throw WriteFailure(mReported, errno);
             }
         }
+        mNameSlot = rememberName(mName);
+    }
+
+    // The temporary name is gone (renamed into place): a signal has nothing left to remove.
+    void dropName() {
+        mName.clear();
+        forgetName(std::exchange(mNameSlot, -1));
     }
 
     void closeFile() {
@@ -363,6 +422,7 @@ private:
             if (sys().linkat(AT_FDCWD, descriptorPath(mFd).constData(), AT_FDCWD, name.constData(),
                              AT_SYMLINK_FOLLOW) == 0) {
                 mName = name;
+                mNameSlot = rememberName(mName);
                 break;
             }
             if (errno != EEXIST || attempt == 100)
@@ -411,7 +471,8 @@ private:
     Target mTarget;
     int mFd = -1;
     bool mUnnamed = false;
-    QByteArray mName; // the temporary name, while the new file has one
+    QByteArray mName;   // the temporary name, while the new file has one
+    int mNameSlot = -1; // where a signal handler finds it
     bool mComplete = false;
     bool mCommitted = false;
     bool mReplaced = false; // the commit replaced a file
@@ -444,6 +505,7 @@ bool SafeWrite::isComplete() const {
 void SafeWrite::commit() {
     if (!mFile)
         throw WriteFailure(mPath, QStringLiteral("the write was discarded"));
+    const SignalsHeld held;
     mFile->commit(false);
     mFile.reset();
 }
@@ -456,6 +518,7 @@ void commitAll(std::span<SafeWrite> writes) {
     for (const SafeWrite& write : writes)
         if (!write.isComplete())
             throw WriteFailure(write.path(), QStringLiteral("the content is not complete"));
+    const SignalsHeld held;
     size_t committed = 0;
     try {
         for (; committed < writes.size(); ++committed)
@@ -467,6 +530,12 @@ void commitAll(std::span<SafeWrite> writes) {
     }
     for (SafeWrite& write : writes)
         write.mFile.reset(); // drops the old contents kept aside
+}
+
+void removeUnfinishedFiles() noexcept {
+    for (NamedSlot& slot : gNamed)
+        if (slot.state.load() == NamedSlot::Holding)
+            ::unlink(slot.path);
 }
 
 void writeFileSafely(const QString& path, const QByteArray& bytes, ExistingFile existing) {

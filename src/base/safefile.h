@@ -87,4 +87,8 @@ private:
 // is removed again, a replaced file gets its old content back.
 void commitAll(std::span<SafeWrite> writes);
 
+// Removes every temporary file a write has made and not yet put in place (a file without a name
+// needs nothing). Safe in a signal handler: a program that ends at a signal calls it first.
+void removeUnfinishedFiles() noexcept;
+
 } // namespace pq

@@ -51,6 +51,15 @@ public:
         const int result = FileLayer::close(fd); // the descriptor is gone even when close fails
         return failing == Call::Close ? fail(EIO) : result;
     }
+    // Renames count, and the first raises SIGUSR1 when asked to.
+    int rename(const char* from, const char* to) override {
+        ++renames;
+        if (std::exchange(signalAtRename, false))
+            ::raise(SIGUSR1);
+        return FileLayer::rename(from, to);
+    }
+    int renames = 0;
+    bool signalAtRename = false;
 
 private:
     static int fail(int error) {
@@ -278,26 +287,38 @@ TEST_F(SafeFile, WritesAndReplacesTheLongestNames) {
 }
 
 // A write killed halfway (SIGKILL, a power cut) leaves nothing: the new file has no name yet.
-TEST_F(SafeFile, AKilledWriteLeavesNothingBehind) {
+// Where it has one, a program ending at a signal removes it from its handler.
+TEST_F(SafeFile, AKilledOrSignalledWriteLeavesNothingBehind) {
     writeFileSafely(path("chart"), QByteArray("old chart"));
-    const pid_t child = ::fork();
-    if (child == 0) {
-        writeFileSafely(path("chart"), [](QIODevice& device) {
-            device.write("half of it");
-            ::raise(SIGKILL);
-        });
-        ::_exit(0);
+    for (const int signal : {SIGKILL, SIGTERM}) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            layer.refuseUnnamed = signal == SIGTERM;
+            std::signal(SIGTERM, [](int) {
+                removeUnfinishedFiles();
+                ::_exit(3);
+            });
+            writeFileSafely(path("chart"), [&](QIODevice& device) {
+                device.write("half of it");
+                ::raise(signal);
+            });
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(signal == SIGKILL ? WIFSIGNALED(status) : WEXITSTATUS(status) == 3);
+        EXPECT_EQ(test::readAll(path("chart")), QByteArray("old chart"));
+        EXPECT_EQ(files(), QStringList{QStringLiteral("chart")});
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(test::readAll(path("chart")), QByteArray("old chart"));
-    EXPECT_EQ(files(), QStringList{QStringLiteral("chart")});
 }
+
+int gRenamesAtSignal = -1;
+const FaultyLayer* gLayer = nullptr;
 
 // Two steps: nothing changes until the commit; a commit that fails midway takes back the ones
 // before it, so a run's outputs are all new or all as they were.
 TEST_F(SafeFile, WritesCommitAllOrNothing) {
+    gLayer = &layer;
     for (const bool unnamed : {true, false}) {
         SCOPED_TRACE(unnamed ? "unnamed" : "named");
         layer.refuseUnnamed = !unnamed;
@@ -333,17 +354,23 @@ TEST_F(SafeFile, WritesCommitAllOrNothing) {
         EXPECT_EQ(files(), (QStringList{"book", "pdf"}));
         ASSERT_TRUE(QFile::remove(path("pdf")));
 
-        // Nothing refused: all in place, nothing else left; a discarded write leaves nothing.
+        // Nothing refused: all in place, nothing else left; a discarded write leaves nothing. A
+        // signal during the commit arrives only once every file is in place.
         writes.emplace_back(path("book"));
+        writes.emplace_back(path("pdf"));
         writes.emplace_back(path("new"), ExistingFile::Keep);
         SafeWrite dropped(path("dropped"));
         for (SafeWrite& write : writes)
             write.complete(QByteArray("new"));
         dropped.complete(QByteArray("dropped"));
+        const auto saved = std::signal(SIGUSR1, [](int) { gRenamesAtSignal = gLayer->renames; });
+        layer.signalAtRename = true;
         commitAll(writes);
+        std::signal(SIGUSR1, saved);
+        EXPECT_EQ(gRenamesAtSignal, layer.renames);
         dropped.discard();
         EXPECT_EQ(test::readAll(path("book")), QByteArray("new"));
-        EXPECT_EQ(files(), (QStringList{"book", "new"}));
+        EXPECT_EQ(files(), (QStringList{"book", "new", "pdf"}));
         for (const QString& name : files())
             QFile::remove(path(qPrintable(name)));
     }
