@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QRandomGenerator>
 #include <optional>
+#include <unordered_set>
 
 namespace pq::gedcom {
 
@@ -102,6 +103,30 @@ std::optional<Event> eventOf(std::uint32_t code) {
     }
 }
 
+// Whether a NAME value is without a name: empty, or only slashes and blanks.
+bool holdsNoName(std::string_view value) {
+    return value.find_first_not_of(" \t/") == std::string_view::npos;
+}
+
+int pieceOf(std::uint32_t code) {
+    switch (code) {
+    case tagCode("NPFX"):
+        return NamePieces::Prefix;
+    case tagCode("GIVN"):
+        return NamePieces::Given;
+    case tagCode("NICK"):
+        return NamePieces::Nickname;
+    case tagCode("SPFX"):
+        return NamePieces::SurnamePrefix;
+    case tagCode("SURN"):
+        return NamePieces::Surname;
+    case tagCode("NSFX"):
+        return NamePieces::Suffix;
+    default:
+        return -1;
+    }
+}
+
 QString quoted(std::string_view s) {
     return QLatin1Char('"') +
            QString::fromUtf8(s.data(), qsizetype(std::min<std::size_t>(s.size(), 24))) +
@@ -133,7 +158,7 @@ public:
 
 private:
     enum class Record { Other, Person, Family };
-    enum class Context { Other, Event, ParentFamily };
+    enum class Context { Other, Event, ParentFamily, NamePieces, Adoption };
 
     void readRecords() {
         Line line;
@@ -212,7 +237,7 @@ private:
         }
         current = count;
         if (isPerson) {
-            f.mPeople.push_back(Person{line.xref, line.number, {}, -1, {}});
+            f.mPeople.push_back(Person{line.xref, line.number, {}, -1, {}, -1});
             record = Record::Person;
         } else {
             f.mFamilies.push_back(Family{line.xref, line.number, -1, -1});
@@ -239,10 +264,20 @@ private:
         context = Context::Other;
         Person& p = f.mPeople[current];
         if (line.code == tagCode("NAME")) {
-            if (!p.name.isSet())
+            std::int32_t* pieces = &p.namePieces;
+            if (!p.name.isSet()) {
                 p.name = f.mSource->ref(line);
-            else
+            } else {
                 f.mOtherNames.push_back({current, f.mSource->ref(line)});
+                pieces = &f.mOtherNames.back().namePieces;
+            }
+            if (holdsNoName(line.value)) { // the pieces under it make the name
+                *pieces = static_cast<std::int32_t>(f.mNamePieces.size());
+                f.mNamePieces.emplace_back();
+                context = Context::NamePieces;
+            }
+        } else if (line.code == tagCode("ADOP")) {
+            context = Context::Adoption;
         } else if (const auto e = eventOf(line.code)) {
             context = Context::Event;
             event = *e;
@@ -260,6 +295,15 @@ private:
             TextRef& date = p.dates[static_cast<int>(event)];
             if (!date.isSet() && !trimmed(line.value).empty())
                 date = f.mSource->ref(line);
+        } else if (context == Context::NamePieces) {
+            if (const int piece = pieceOf(line.code); piece >= 0) {
+                TextRef& ref = f.mNamePieces.back().pieces[piece];
+                if (!ref.isSet() && !trimmed(line.value).empty())
+                    ref = f.mSource->ref(line);
+            }
+        } else if (context == Context::Adoption && line.code == tagCode("FAMC")) {
+            if (const auto target = pointerValue(line); target && !target->empty())
+                adoptions.push_back({current, *target, line.number});
         } else if (context == Context::ParentFamily && line.code == tagCode("PEDI")) {
             const std::string_view v = trimmed(line.value);
             const bool birth = QByteArrayView(v).compare("birth", Qt::CaseInsensitive) == 0;
@@ -315,11 +359,27 @@ private:
         }
     }
 
+    // The families a child's ADOP event names: adoptive, as a pedigree line "adopted" says.
+    std::unordered_set<std::uint64_t> adoptiveFamilies() {
+        std::unordered_set<std::uint64_t> adoptive;
+        for (const ParentLink& link : adoptions)
+            if (const std::int32_t family =
+                    resolve(f.mFamilyIndex, link.family, link.line, "family");
+                family >= 0)
+                adoptive.insert(childOf(link.person, family));
+        return adoptive;
+    }
+    static std::uint64_t childOf(std::int32_t person, std::int32_t family) {
+        return std::uint64_t(std::uint32_t(person)) << 32 | std::uint32_t(family);
+    }
+
     // The parents' family: the one a pedigree line calls the birth family, else the first
-    // without a pedigree line, else the first listed. A person no FAMC line links to a family
-    // takes the first family that lists them as a child.
+    // without a pedigree line or adoption, else the first listed. A person no FAMC line links
+    // to a family takes the first family that lists them as a child, one that adopted them
+    // only when no other does.
     void resolveParents() {
         constexpr std::uint8_t kNoLink = 0xFF, kUnresolved = 0xFE;
+        const std::unordered_set<std::uint64_t> adoptive = adoptiveFamilies();
         std::vector<std::uint8_t> rank(f.mPeople.size(), kNoLink);
         for (const ParentLink& link : parentLinks) {
             std::uint8_t& r = rank[link.person];
@@ -328,15 +388,25 @@ private:
                 r = std::min(r, kUnresolved);
                 continue;
             }
-            if (static_cast<std::uint8_t>(link.pedigree) < r) {
-                r = static_cast<std::uint8_t>(link.pedigree);
+            Pedigree pedigree = link.pedigree;
+            if (pedigree == Pedigree::Unstated && adoptive.contains(childOf(link.person, family)))
+                pedigree = Pedigree::Other;
+            if (static_cast<std::uint8_t>(pedigree) < r) {
+                r = static_cast<std::uint8_t>(pedigree);
                 f.mPeople[link.person].parentFamily = family;
             }
         }
+        std::vector<bool> adoptiveOnly(f.mPeople.size(), false);
         for (const ChildLink& link : childLinks) {
             const std::int32_t person = resolve(f.mPersonIndex, link.person, link.line, "person");
-            if (person >= 0 && rank[person] == kNoLink && f.mPeople[person].parentFamily < 0)
-                f.mPeople[person].parentFamily = link.family;
+            if (person < 0 || rank[person] != kNoLink)
+                continue;
+            const bool adopted = adoptive.contains(childOf(person, link.family));
+            Person& p = f.mPeople[person];
+            if (p.parentFamily < 0 || (adoptiveOnly[person] && !adopted)) {
+                p.parentFamily = link.family;
+                adoptiveOnly[person] = adopted;
+            }
         }
     }
 
@@ -348,6 +418,7 @@ private:
     Event event = Event::Birth;
     std::int32_t current = -1;
     std::vector<ParentLink> parentLinks;
+    std::vector<ParentLink> adoptions; // FAMC under ADOP
     std::vector<ChildLink> childLinks;
     std::vector<SpouseLinks> spouses;
 };

@@ -25,6 +25,14 @@ struct Person {
     TextRef name;                             // the first NAME
     std::int32_t parentFamily = -1;           // where the parents come from, or -1
     std::array<TextRef, kEventCount> dates{}; // the first DATE of each event
+    std::int32_t namePieces = -1;             // see NamePieces
+};
+
+// The pieces under a NAME line whose value holds no name (empty, or only slashes), which then
+// make the name: NPFX, GIVN, NICK, SPFX, SURN and NSFX, the first of each.
+struct NamePieces {
+    enum Piece { Prefix, Given, Nickname, SurnamePrefix, Surname, Suffix, kCount };
+    std::array<TextRef, kCount> pieces{};
 };
 
 struct Family {
@@ -38,6 +46,7 @@ struct Family {
 struct OtherName {
     std::int32_t person = -1;
     TextRef name;
+    std::int32_t namePieces = -1; // see NamePieces
 };
 
 // Cross-references to record indexes: open addressing over the views into the file.
@@ -68,6 +77,8 @@ public:
     const std::vector<Person>& people() const { return mPeople; }
     const std::vector<Family>& families() const { return mFamilies; }
     const std::vector<OtherName>& otherNames() const { return mOtherNames; }
+    // Indexed by Person::namePieces and OtherName::namePieces.
+    const std::vector<NamePieces>& namePieces() const { return mNamePieces; }
     const Warnings& warnings() const { return mWarnings; }
 
     // The person defined under this cross-reference (without @ signs), or -1.
@@ -81,6 +92,7 @@ private:
     std::vector<Person> mPeople;
     std::vector<Family> mFamilies;
     std::vector<OtherName> mOtherNames;
+    std::vector<NamePieces> mNamePieces;
     XrefIndex mPersonIndex;
     XrefIndex mFamilyIndex;
     Warnings mWarnings;

@@ -31,6 +31,41 @@ std::string_view physicalLine(std::string_view bytes, std::size_t& pos) {
     return text;
 }
 
+// The long forms some programs write instead of the tags, with the tags they stand for.
+constexpr std::pair<std::string_view, std::string_view> kLongTags[] = {
+    {"ADOPTION", "ADOP"},      {"BAPTISM", "BAPM"},       {"BIRTH", "BIRT"},
+    {"BURIAL", "BURI"},        {"CHARACTER", "CHAR"},     {"CHILD", "CHIL"},
+    {"CHRISTENING", "CHR"},    {"CONCATENATION", "CONC"}, {"CONTINUED", "CONT"},
+    {"DEATH", "DEAT"},         {"FAMILY", "FAM"},         {"FAMILY_CHILD", "FAMC"},
+    {"FAMILY_SPOUSE", "FAMS"}, {"GEDCOM", "GEDC"},        {"GIVEN_NAME", "GIVN"},
+    {"HEADER", "HEAD"},        {"HUSBAND", "HUSB"},       {"INDIVIDUAL", "INDI"},
+    {"NAME_PREFIX", "NPFX"},   {"NAME_SUFFIX", "NSFX"},   {"NICKNAME", "NICK"},
+    {"PEDIGREE", "PEDI"},      {"SURNAME", "SURN"},       {"SURN_PREFIX", "SPFX"},
+    {"TRAILER", "TRLR"},       {"VERSION", "VERS"},
+};
+
+// The code of a tag as the standard writes it: lower-case letters and the long forms are
+// read as the tags they spell. Tags of the usual shape cost one pass over four letters.
+std::uint32_t standardTagCode(std::string_view tag) {
+    bool lower = false;
+    for (const char c : tag)
+        lower = lower || (c >= 'a' && c <= 'z');
+    if (!lower && tag.size() <= 4)
+        return tagCode(tag);
+    char upper[16];
+    if (tag.size() > sizeof upper)
+        return 0;
+    for (std::size_t i = 0; i < tag.size(); ++i)
+        upper[i] = (tag[i] >= 'a' && tag[i] <= 'z') ? char(tag[i] - 32) : tag[i];
+    const std::string_view word(upper, tag.size());
+    if (word.size() <= 4)
+        return tagCode(word);
+    for (const auto& [longForm, shortForm] : kLongTags)
+        if (word == longForm)
+            return tagCode(shortForm);
+    return 0;
+}
+
 enum class Shape { Blank, Malformed, Line };
 
 // Splits a line into level, cross-reference, tag and value; `problem` says what is missing.
@@ -83,7 +118,7 @@ Shape splitLine(std::string_view s, Line& out, const char** problem) {
     out.levelText = s.substr(levelBegin, digits);
     out.xref = xref;
     out.tag = s.substr(tagBegin, i - tagBegin);
-    out.code = tagCode(out.tag);
+    out.code = standardTagCode(out.tag);
     // One delimiter separates tag and value; whatever follows it belongs to the value.
     out.value = i < s.size() ? s.substr(i + 1) : s.substr(s.size());
     out.end = 0;
@@ -153,21 +188,21 @@ void Source::readHeader() {
     Warnings ignored; // the main pass reports them
     LineReader reader(*this, ignored);
     Line line;
-    std::string_view level1;
+    std::uint32_t level1 = 0;
     bool inHeader = false;
     for (int count = 0; count < 1000 && reader.next(line); ++count) {
         if (line.level == 0) {
-            if (inHeader || line.tag != "HEAD")
+            if (inHeader || line.code != tagCode("HEAD"))
                 break;
             inHeader = true;
         } else if (line.level == 1) {
-            level1 = line.tag;
-            if (line.tag == "CHAR" && mCharsetLine == 0) {
+            level1 = line.code;
+            if (line.code == tagCode("CHAR") && mCharsetLine == 0) {
                 mCharsetLine = line.number;
                 mLabel = trimmed(line.value);
                 mEncoding = encodingForLabel(mLabel, &mLabelKnown);
             }
-        } else if (line.level == 2 && level1 == "GEDC" && line.tag == "VERS" &&
+        } else if (line.level == 2 && level1 == tagCode("GEDC") && line.code == tagCode("VERS") &&
                    !line.value.empty() && isDigit(line.value.front())) {
             mVersion = line.value.front() - '0';
         }

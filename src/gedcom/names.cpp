@@ -1,6 +1,7 @@
 #include "names.h"
 
 #include <QList>
+#include <QStringList>
 #include <algorithm>
 #include <array>
 #include <span>
@@ -114,6 +115,40 @@ void foldName(const Source& source, const TextRef& name, std::string& out) {
         foldAscii(raw, out);
     else
         foldText(source.text(name), out);
+}
+
+QString nameValue(const FamilyFile& file, const TextRef& name, std::int32_t pieces) {
+    if (pieces < 0)
+        return name.isSet() ? file.text(name) : QString();
+    const NamePieces& n = file.namePieces()[static_cast<std::size_t>(pieces)];
+    const auto piece = [&](int which) {
+        const TextRef& ref = n.pieces[static_cast<std::size_t>(which)];
+        // A slash inside a piece would move the surname's bounds.
+        return ref.isSet() ? file.text(ref).replace(QLatin1Char('/'), QLatin1Char(' ')).simplified()
+                           : QString();
+    };
+    QString given = piece(NamePieces::Given);
+    if (given.isEmpty())
+        given = piece(NamePieces::Nickname);
+    const QString surname =
+        (piece(NamePieces::SurnamePrefix) + QLatin1Char(' ') + piece(NamePieces::Surname))
+            .simplified();
+    QStringList words;
+    for (const QString& word :
+         {piece(NamePieces::Prefix), given,
+          surname.isEmpty() ? QString() : QLatin1Char('/') + surname + QLatin1Char('/'),
+          piece(NamePieces::Suffix)})
+        if (!word.isEmpty())
+            words << word;
+    return words.join(QLatin1Char(' '));
+}
+
+void foldPersonName(const FamilyFile& file, const TextRef& name, std::int32_t pieces,
+                    std::string& out) {
+    if (pieces < 0)
+        foldName(file.source(), name, out);
+    else
+        foldText(nameValue(file, name, pieces), out);
 }
 
 std::string foldQuery(const QString& typed) {

@@ -17,6 +17,14 @@ namespace pq::gedcom {
 // "Augusta Ada /King/" -> "Augusta Ada King": slashes removed, spaces collapsed.
 QString displayName(const QString& nameValue);
 
+// The NAME value a name stands for, the surname between slashes: the value as written or, for
+// a NAME that holds no name (`pieces` >= 0), one made of the pieces under it: "Dr Ann /van
+// Ray/ Jr" from NPFX, GIVN (or else NICK), SPFX, SURN and NSFX. Empty when there is no name.
+QString nameValue(const FamilyFile& file, const TextRef& name, std::int32_t pieces);
+// The same name folded as foldName() folds a NAME value.
+void foldPersonName(const FamilyFile& file, const TextRef& name, std::int32_t pieces,
+                    std::string& out);
+
 // The folded form of a NAME value as UTF-8 words separated by single spaces, each slash a word
 // of its own ("augusta ada / king /"). Written into `out` so that a caller folding many names
 // reuses one buffer.
@@ -46,7 +54,8 @@ int sharedWords(const NameParts& name, const std::vector<std::string_view>& quer
 std::vector<std::string_view> wordsOf(std::string_view folded);
 
 // Every name of every person, folded as foldName() folds it: each person's first NAME (the
-// name the chart shows), then the later NAME lines (married names, other spellings). What
+// name the chart shows), then the later NAME lines (married names, other spellings), a NAME
+// without a name made of its pieces (nameValue). What
 // counts as a person's name is decided here only, so that choosing the chart's person and the
 // type-ahead search agree. `visit(person, folded)` returns false to stop the walk.
 template<class Visit> void forEachFoldedName(const FamilyFile& file, Visit&& visit) {
@@ -55,12 +64,12 @@ template<class Visit> void forEachFoldedName(const FamilyFile& file, Visit&& vis
     for (std::size_t p = 0; p < people.size(); ++p) {
         if (!people[p].name.isSet())
             continue;
-        foldName(file.source(), people[p].name, folded);
+        foldPersonName(file, people[p].name, people[p].namePieces, folded);
         if (!visit(static_cast<std::int32_t>(p), std::string_view(folded)))
             return;
     }
     for (const OtherName& other : file.otherNames()) {
-        foldName(file.source(), other.name, folded);
+        foldPersonName(file, other.name, other.namePieces, folded);
         if (!visit(other.person, std::string_view(folded)))
             return;
     }

@@ -14,17 +14,20 @@ struct PersonChoice {
     std::int32_t person = -1; // the one person named, or -1
     std::size_t matches = 0;  // how many people the query names
     std::vector<std::int32_t>
-        candidates; // without a single match: up to kMaxCandidates to pick from
+        candidates;       // without a single match: up to kMaxCandidates to pick from
+    std::size_t pool = 0; // how many people the candidates were chosen from
 };
 inline constexpr std::size_t kMaxCandidates = 20;
 
-// A cross-reference ("@I12@") names its record; a name is matched case- and accent-
-// insensitively against every NAME of every person, as the full name, as given names and
-// surname, or as one given name and surname, and the closest kind of match found decides.
-// Without a match the candidates are the people who share most words with the query.
+// A cross-reference names its record, with or without its @ signs and in any case ("@I12@",
+// "i12") where that names one record; a name is matched case- and accent-insensitively
+// against every name of every person, as the full name, as given names and surname, or as one
+// given name and surname, and the closest kind of match found decides. Candidates are listed
+// by name, then by year of birth; without a match they are the people who share most words
+// with the query.
 PersonChoice choosePerson(const FamilyFile& file, const QString& query);
 
-// The name as the chart shows it, or the cross-reference of a person without a name.
+// The name as the chart shows it, or "Unknown" for a person without a name.
 QString chartName(const FamilyFile& file, std::int32_t person);
 // "@I12@ Ada King (1815–1852)": enough to tell people of the same name apart.
 QString describePerson(const FamilyFile& file, std::int32_t person);

@@ -17,9 +17,9 @@ QString candidateList(const gedcom::FamilyFile& file, const gedcom::PersonChoice
     QString list;
     for (const std::int32_t person : choice.candidates)
         list += QStringLiteral("\n  ") + gedcom::describePerson(file, person);
-    if (choice.matches > choice.candidates.size())
+    if (choice.pool > choice.candidates.size())
         list +=
-            QStringLiteral("\n  ... and %1 more").arg(choice.matches - choice.candidates.size());
+            QStringLiteral("\n  \u2026 and %1 more").arg(choice.pool - choice.candidates.size());
     return list;
 }
 

@@ -90,6 +90,27 @@ TEST(Pedigree, ParentsCollapseAndMissingMother) {
     EXPECT_EQ(chartName(p, person(p, "I1")), QStringLiteral("Cora Vance"));
 }
 
+// Every ancestor over four generations is known: the last column's boxes, the mother's line
+// down to its lowest box included, are all filled.
+TEST(Pedigree, EveryBoxOfTheLastColumnIsReached) {
+    QByteArray text = "0 HEAD\n";
+    for (int k = 1; k < 16; ++k) {
+        text += "0 @I" + QByteArray::number(k) + "@ INDI\n1 NAME P" + QByteArray::number(k) + "\n";
+        if (k < 8)
+            text += "1 FAMC @F" + QByteArray::number(k) + "@\n";
+    }
+    for (int k = 1; k < 8; ++k)
+        text += "0 @F" + QByteArray::number(k) + "@ FAM\n1 HUSB @I" + QByteArray::number(2 * k) +
+                "@\n1 WIFE @I" + QByteArray::number(2 * k + 1) + "@\n";
+    const auto f = readFamilyFile(text + "0 TRLR\n");
+    const Pedigree tree = pedigreeOf(*f, person(*f, "I1"), 4);
+    ASSERT_EQ(tree.ancestors.size(), 16u);
+    for (int k = 1; k < 16; ++k)
+        EXPECT_EQ(tree.ancestors[k],
+                  person(*f, QByteArray("I" + QByteArray::number(k)).constData()))
+            << k;
+}
+
 TEST(Pedigree, LoopIsBoundedByTheGenerations) {
     const auto f = readFamilyFile(R"(0 HEAD
 0 @I1@ INDI
@@ -141,6 +162,109 @@ TEST(Pedigree, ChoosesThePersonByNameOrCrossReference) {
     EXPECT_EQ(ambiguous.matches, 2u);
     EXPECT_EQ(ambiguous.candidates,
               (std::vector<std::int32_t>{person(*f, "I7"), person(*f, "I8")}));
+}
+
+// Names made of their pieces, people without a name, and long-form or lower-case tags.
+TEST(Pedigree, NamesFromPiecesAndTagsInAnyForm) {
+    const auto f = readFamilyFile(R"(0 HEAD
+0 @I1@ INDI
+1 NAME
+2 NPFX Dr
+2 GIVN Ann
+2 SPFX van
+2 SURN Ray
+2 NSFX Jr
+0 @I2@ INDI
+1 NAME //
+2 NICK Bud
+2 SURN Oak
+0 @I3@ INDI
+1 SEX F
+0 @I4@ INDI
+1 NAME /
+0 @I5@ individual
+1 name Cy /Lee/
+1 BIRTH
+2 date 1801
+1 FAMILY_CHILD @F1@
+0 @F1@ FAMILY
+1 HUSBAND @I1@
+1 wife @I2@
+0 TRAILER
+)");
+    EXPECT_TRUE(f->warnings().kept().empty()) << f->warnings().kept()[0].text.toStdString();
+    const auto who = [&](const char* xref) { return chartName(*f, person(*f, xref)); };
+    EXPECT_EQ(who("I1"), QStringLiteral("Dr Ann van Ray Jr"));
+    EXPECT_EQ(who("I2"), QStringLiteral("Bud Oak"));
+    EXPECT_EQ(who("I3"), QStringLiteral("Unknown")) << "never the cross-reference";
+    EXPECT_EQ(who("I4"), QStringLiteral("Unknown"));
+    EXPECT_EQ(describePerson(*f, person(*f, "I3")), QStringLiteral("@I3@ Unknown"));
+    EXPECT_EQ(choosePerson(*f, QStringLiteral("Ann van Ray")).person, person(*f, "I1"))
+        << "the pieces are searched as the name";
+    EXPECT_EQ(choosePerson(*f, QStringLiteral("Bud Oak")).person, person(*f, "I2"));
+    const Pedigree tree = pedigreeOf(*f, person(*f, "I5"), 2);
+    EXPECT_EQ(tree.ancestors[2], person(*f, "I1"));
+    EXPECT_EQ(tree.ancestors[3], person(*f, "I2"));
+    EXPECT_EQ(lifeYears(*f, person(*f, "I5")), QStringLiteral("b. 1801"));
+}
+
+// A child's ADOP event marks its family as adoptive: the birth family is preferred, whether
+// the child is linked by FAMC or only listed by CHIL.
+TEST(Pedigree, AdoptionEventPrefersTheBirthFamily) {
+    const auto f = readFamilyFile(R"(0 HEAD
+0 @I1@ INDI
+1 FAMC @F9@
+1 FAMC @F1@
+1 ADOP
+2 FAMC @F9@
+3 ADOP BOTH
+0 @I2@ INDI
+1 ADOP
+2 FAMC @F9@
+0 @I3@ INDI
+1 NAME Birth /Father/
+0 @I4@ INDI
+1 NAME Adoptive /Father/
+0 @F9@ FAM
+1 HUSB @I4@
+1 CHIL @I2@
+0 @F1@ FAM
+1 HUSB @I3@
+1 CHIL @I2@
+0 TRLR
+)");
+    for (const char* child : {"I1", "I2"})
+        EXPECT_EQ(pedigreeOf(*f, person(*f, child), 2).ancestors[2], person(*f, "I3")) << child;
+}
+
+// A cross-reference is found with or without its @ signs and in any case where that names
+// one record; candidates are listed by name, then by year of birth, and counted.
+TEST(Pedigree, CrossReferencesAndCandidates) {
+    QByteArray text = "0 HEAD\n0 @I1@ INDI\n1 NAME Al /Ray/\n0 @i1@ INDI\n1 NAME Bo /Ray/\n"
+                      "0 @P7@ INDI\n1 NAME Cy /Ray/\n";
+    const int years[] = {1900, 1850, 0, 1875};
+    for (int i = 0; i < 24; ++i) {
+        text += "0 @K" + QByteArray::number(i) + "@ INDI\n1 NAME " +
+                (i < 4 ? "Karl /Muller/\n" : "Karl /Zander/ Muller\n");
+        if (i < 4 && years[i])
+            text += "1 BIRT\n2 DATE " + QByteArray::number(years[i]) + "\n";
+    }
+    const auto f = readFamilyFile(text + "0 TRLR\n");
+    for (const char* typed : {"@P7@", "P7", "p7", "@p7@", " P7 "})
+        EXPECT_EQ(choosePerson(*f, QString::fromLatin1(typed)).person, person(*f, "P7")) << typed;
+    EXPECT_EQ(choosePerson(*f, QStringLiteral("i1")).person, person(*f, "i1")) << "exact first";
+    EXPECT_EQ(choosePerson(*f, QStringLiteral("@I1@")).person, person(*f, "I1"));
+    EXPECT_EQ(choosePerson(*f, QStringLiteral("@Q1@")).person, -1);
+
+    const PersonChoice karl = choosePerson(*f, QStringLiteral("Karl Muller"));
+    EXPECT_EQ(karl.matches, 4u) << "the full name beats the others";
+    EXPECT_EQ(karl.candidates, (std::vector<std::int32_t>{person(*f, "K1"), person(*f, "K3"),
+                                                          person(*f, "K0"), person(*f, "K2")}));
+    const PersonChoice near = choosePerson(*f, QStringLiteral("Muller"));
+    EXPECT_EQ(near.matches, 0u);
+    EXPECT_EQ(near.pool, 24u);
+    EXPECT_EQ(near.candidates.size(), kMaxCandidates);
+    EXPECT_EQ(chartName(*f, near.candidates.front()), QStringLiteral("Karl Muller"));
 }
 
 // Every date word of the grammar, the era, and the calendars whose years are not ours.
