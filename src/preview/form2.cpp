@@ -17,6 +17,9 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QScrollBar>
@@ -90,7 +93,7 @@ Form2::Form2(DialogService& dialogs, QWidget* parent)
 // ---- Controls ------------------------------------------------------------------------------
 
 void Form2::createControls() {
-    setFixedSize(656, 626);
+    setFixedSize(656, 696);
     setFont(windowFont());
     // Moves over the background reach Form_MouseMove only with tracking on.
     setMouseTracking(true);
@@ -125,6 +128,7 @@ void Form2::createControls() {
     Zoom_Ori->hide();
 
     createButtons();
+    createFindRow();
     setTabOrderOfControls();
     createShortcuts();
 }
@@ -194,6 +198,35 @@ void Form2::setTabOrderOfControls() {
                               Zoom_Ori, PushButton1, PushButton2, PushButton6, PushButton8};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+    // The find field, when shown, comes last.
+    QWidget::setTabOrder(PushButton8, FindField);
+}
+
+void Form2::createFindRow() {
+    StatusLine = new QLabel(this);
+    StatusLine->setTextFormat(Qt::PlainText);
+    StatusLine->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    FindField = new QLineEdit(this);
+    FindField->setPlaceholderText(QStringLiteral("Find in the chart (Enter: next)"));
+    FindField->setToolTip(
+        QStringLiteral("Part of a name or any text in a box (Enter or F3: next, Esc: close)"));
+    FindField->setClearButtonEnabled(true);
+    FindField->hide();
+    FindField->installEventFilter(this);
+    connect(FindField, &QLineEdit::textEdited, this, [this] { findFromStart(); });
+    connect(FindField, &QLineEdit::returnPressed, this, [this] { findNext(); });
+    layOutFindRow();
+}
+
+// The status line takes the whole row while the find field is closed, the left half beside it.
+void Form2::layOutFindRow() {
+    const bool finding = !FindField->isHidden();
+    StatusLine->setGeometry(8, 661, finding ? 312 : 640, 27);
+    FindField->setGeometry(328, 661, 320, 27);
+}
+
+void Form2::showStatus(const QString& text) {
+    StatusLine->setText(text);
 }
 
 void Form2::createShortcuts() {
@@ -204,23 +237,42 @@ void Form2::createShortcuts() {
         {QKeySequence(Qt::CTRL | Qt::Key_Minus), &Form2::PushButton2_Click},
         {QKeySequence(Qt::CTRL | Qt::Key_S), &Form2::PushButton6_Click},
         {QKeySequence(Qt::Key_Escape), &Form2::PushButton8_Click},
+        {QKeySequence(QKeySequence::Find), &Form2::openFind},
     };
     for (const auto& [key, handler] : keys) {
         auto* shortcut = new QShortcut(key, this);
         connect(shortcut, &QShortcut::activated, this, handler);
     }
+    // Moving about a large chart. A text field keeps Home and End for its own text.
+    const std::pair<QKeySequence, std::function<void()>> moves[] = {
+        {QKeySequence(Qt::Key_PageDown), [this] { pageKey(1); }},
+        {QKeySequence(Qt::Key_PageUp), [this] { pageKey(-1); }},
+        {QKeySequence(Qt::Key_Home), [this] { edgeKey(false, false); }},
+        {QKeySequence(Qt::Key_End), [this] { edgeKey(true, false); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { edgeKey(false, true); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_End), [this] { edgeKey(true, true); }},
+        {QKeySequence(QKeySequence::FindNext), [this] { findNext(); }},
+        {QKeySequence(QKeySequence::FindPrevious), [this] { findNext(true); }},
+    };
+    for (const auto& [key, move] : moves)
+        connect(new QShortcut(key, this), &QShortcut::activated, this, move);
 }
 
 // ---- Hand-off and window events ------------------------------------------------------------
 
 void Form2::setPicture(const Picture& picture) {
     Picture1->setPicture(picture);
+    // What was found and said was of the previous chart.
+    mChartTexts.reset();
+    mFoundIndex.reset();
+    showStatus(QString());
     // A new picture is set up afresh at the next activation.
     mFirstActivate = -1;
 }
 
 void Form2::setExcelFile(const QString& path) {
     mExcelFile = path;
+    mChartTexts.reset();
 }
 
 void Form2::showPreview() {
@@ -270,6 +322,8 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == Frame1 && event->type() == QEvent::MouseMove)
         Frame1_MouseMove();
+    if (watched == FindField && findFieldEvent(event))
+        return true;
     if (watched == Picture1)
         return picture1MouseEvent(event);
     return QWidget::eventFilter(watched, event);
@@ -342,6 +396,7 @@ void Form2::PushButton2_Click() {
 }
 
 void Form2::ZoomStep(std::int32_t direction) {
+    showStatus(QString());
     SetZoom(nextZoom(mZoom, direction));
 }
 
@@ -357,6 +412,8 @@ void Form2::SetZoom(float factor) {
     // Too large to draw: the screen is left as it was, and the factor is the one kept for the
     // next step, with the size that goes with it.
     mZoom = factorAfterRefusal(previousZoom, factor);
+    // Without a word the press would look lost.
+    showStatus(factor > previousZoom ? kZoomInRefused : kZoomOutRefused);
     const QSize size = zoomedSize(mOrigWidth, mOrigHeight, mZoom);
     mWidth = size.width();
     mHeight = size.height();
@@ -485,6 +542,137 @@ void Form2::wheelScroll(QScrollBar* bar, Int16 step, WheelSteps& steps, int delt
     // Turning away from the user shows what lies above (or to the left): the value falls.
     // Setting the value runs the bar's change handler, which places the picture.
     moveBarTo(bar, bar->value() - units);
+}
+
+// ---- Keys ----------------------------------------------------------------------------------
+
+void Form2::pageKey(int direction) {
+    if (VScroll1->isEnabled())
+        moveBarTo(VScroll1,
+                  VScroll1->value() + direction * pageUnits(mViewportInside->height(), mVStep));
+}
+
+void Form2::edgeKey(bool toEnd, bool sideways) {
+    std::initializer_list<QScrollBar*> bars = {VScroll1, HScroll1};
+    for (QScrollBar* bar : bars) {
+        if (bar == HScroll1 && !sideways)
+            continue;
+        if (bar->isEnabled())
+            moveBarTo(bar, toEnd ? bar->maximum() : 0);
+    }
+}
+
+// ---- Find in the chart ---------------------------------------------------------------------
+
+void Form2::openFind() {
+    FindField->show();
+    layOutFindRow();
+    FindField->setFocus(Qt::ShortcutFocusReason);
+    FindField->selectAll();
+}
+
+void Form2::closeFind() {
+    const bool hadFocus = FindField->hasFocus();
+    FindField->hide();
+    layOutFindRow();
+    Picture1->setMark(QRect());
+    mFoundIndex.reset();
+    showStatus(QString());
+    if (hadFocus)
+        Picture2->setFocus(Qt::OtherFocusReason);
+}
+
+bool Form2::findFieldEvent(QEvent* event) {
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    // Esc in the field closes the field only: taken before the window's Esc ("< Back") sees it.
+    if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+        event->accept();
+        if (event->type() == QEvent::KeyPress)
+            closeFind();
+        return true;
+    }
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (event->type() == QEvent::KeyPress && enter && (key->modifiers() & Qt::ShiftModifier)) {
+        findNext(true);
+        return true;
+    }
+    return false;
+}
+
+bool Form2::loadChartTexts() {
+    if (mChartTexts)
+        return true;
+    try {
+        mChartTexts = ChartFind::fromWorkbookFile(mExcelFile);
+        return true;
+    } catch (const Failure& failure) {
+        showStatus(
+            QStringLiteral("The chart's texts cannot be read: %1").arg(failure.description()));
+        return false;
+    }
+}
+
+void Form2::findFromStart() {
+    mFoundIndex.reset();
+    findNext();
+}
+
+void Form2::findNext(bool backwards) {
+    if (FindField->isHidden()) {
+        openFind();
+        if (FindField->text().isEmpty())
+            return;
+    }
+    const QString typed = FindField->text();
+    if (typed.trimmed().isEmpty()) {
+        Picture1->setMark(QRect());
+        showStatus(QString());
+        return;
+    }
+    if (!loadChartTexts())
+        return;
+    const std::optional<ChartFind::Found> found = mChartTexts->find(typed, mFoundIndex, backwards);
+    if (!found) {
+        mFoundIndex.reset();
+        Picture1->setMark(QRect());
+        showStatus(QStringLiteral("No box holds \u201C%1\u201D.").arg(typed.trimmed()));
+        return;
+    }
+    showFound(*found);
+}
+
+void Form2::showFound(const ChartFind::Found& found) {
+    mFoundIndex = found.index;
+    Picture1->setMark(mChartTexts->box(found.index));
+    scrollToShow(Picture1->markInBox());
+    showStatus(QStringLiteral("%1 of %2: %3")
+                   .arg(found.ordinal)
+                   .arg(found.total)
+                   .arg(mChartTexts->text(found.index)));
+}
+
+// Brings a part of the picture (Picture1's coordinates) to the middle of the viewport, as far
+// as the bars reach, on the bars' grid.
+void Form2::scrollToShow(const QRectF& part) {
+    struct Axis {
+        QScrollBar* bar;
+        Int16 step;
+        std::int32_t& remainder;
+        double centre;
+        int inside;
+    };
+    Axis axes[] = {
+        {HScroll1, mHStep, mHRemainder, part.center().x(), mViewportInside->width()},
+        {VScroll1, mVStep, mVRemainder, part.center().y(), mViewportInside->height()},
+    };
+    for (Axis& a : axes) {
+        if (!a.bar->isEnabled() || a.step <= 0)
+            continue;
+        a.remainder = 0;
+        moveBarTo(a.bar, valueToCentre(a.centre, a.inside, a.step, a.bar->maximum()));
+    }
 }
 
 // ---- Dragging ------------------------------------------------------------------------------

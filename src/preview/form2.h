@@ -5,6 +5,7 @@
 // saving the temporary workbook under a chosen name, going back to the main window, closing.
 
 #include "base/numeric.h"
+#include "chartfind.h"
 #include "generation/previewhandoff.h"
 #include "mainwindow/services/dialogs.h"
 #include "picturebox.h"
@@ -20,6 +21,8 @@
 
 class QFrame;
 class QGroupBox;
+class QLabel;
+class QLineEdit;
 class QScrollBar;
 class QWheelEvent;
 
@@ -31,6 +34,11 @@ inline const QString kSaveDialogTitle = QStringLiteral("Save File");
 inline const QString kSaveDialogFilter = QStringLiteral("Excel Files (*.xls)|*.xls|");
 inline const QString kOverwriteQuestion = QStringLiteral("Are you sure you wish to overwrite ");
 inline const QString kDoneMessage = QStringLiteral("Done.");
+// The status line after a zoom press that the chart's size refused; the factor stays unseen.
+inline const QString kZoomInRefused =
+    QStringLiteral("The chart is too large to draw any larger: it stays as it is.");
+inline const QString kZoomOutRefused = QStringLiteral(
+    "The chart is still too large to draw at this size: it stays as it is. Zoom Out again.");
 
 class Form2 : public QWidget, public PreviewHandOff {
     Q_OBJECT
@@ -78,6 +86,17 @@ public:
     void Picture1_MouseMove(std::int16_t button, std::int16_t shift, float x, float y);
     void Picture1_MouseUp(std::int16_t button, std::int16_t shift, float x, float y);
 
+    // Keys that move the picture: a page up or down (direction -1 or 1), to the top or bottom
+    // (and, with `sideways`, to the left or right edge as well).
+    void pageKey(int direction);
+    void edgeKey(bool toEnd, bool sideways);
+    // Find in the chart: opens the field, looks for its text from the start, goes to the next
+    // (or previous) box that holds it, closes the field.
+    void openFind();
+    void findFromStart();
+    void findNext(bool backwards = false);
+    void closeFind();
+
     // Zoom and scroll procedures; failures go to the calling handler.
     void ZoomStep(std::int32_t direction);
     void SetZoom(float factor);
@@ -97,6 +116,9 @@ public:
     PushButton* PushButton2 = nullptr;
     PushButton* PushButton6 = nullptr;
     PushButton* PushButton8 = nullptr;
+    // The row below the buttons: what the window has to say, and the find field (Ctrl+F).
+    QLabel* StatusLine = nullptr;
+    QLineEdit* FindField = nullptr;
 
     // Window state.
     QString mExcelFile;
@@ -139,6 +161,13 @@ private:
                          int pictureOuter, int viewportOuter);
     void placeAlongBar(QScrollBar* bar);
     void moveBarTo(QScrollBar* bar, int value);
+    void createFindRow();
+    void layOutFindRow();
+    void showStatus(const QString& text);
+    bool findFieldEvent(QEvent* event);
+    bool loadChartTexts();
+    void showFound(const ChartFind::Found& found);
+    void scrollToShow(const QRectF& part);
 
     DialogService& mDialogs;
     QWidget* mViewportInside = nullptr;
@@ -152,6 +181,9 @@ private:
     WheelSteps mZoomWheel;
     WheelSteps mHWheel;
     WheelSteps mVWheel;
+    // The chart's texts, read from the workbook at the first search after a hand-off.
+    std::optional<ChartFind> mChartTexts;
+    std::optional<std::size_t> mFoundIndex;
 };
 
 // Holds the one preview window of the process: creates (and so loads) it the first time a run

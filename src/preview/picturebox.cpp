@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPen>
 
 namespace pq {
 
@@ -19,6 +20,7 @@ void PictureBox::setPicture(const Picture& picture) {
     // drawing would cover the new picture until the next drawing, and a picture too large to
     // zoom never gets one.
     mDrawing.reset();
+    mMark = QRect();
     if (mAutoSize)
         fitToPicture();
     update();
@@ -41,6 +43,38 @@ void PictureBox::drawStretched(const Picture& picture, const QRectF& target, con
     update();
 }
 
+void PictureBox::setMark(const QRect& picturePart) {
+    if (!mMark.isEmpty())
+        update(markFrame());
+    mMark = picturePart;
+    if (!mMark.isEmpty())
+        update(markFrame());
+}
+
+QRectF PictureBox::markInBox() const {
+    const QPointF origin = contentsRect().topLeft();
+    if (!mDrawing || mDrawing->source.isEmpty())
+        return QRectF(mMark).translated(origin);
+    const QRectF& from = mDrawing->source;
+    const QRectF& to = mDrawing->target;
+    const double sx = to.width() / from.width();
+    const double sy = to.height() / from.height();
+    return QRectF(origin.x() + to.left() + (mMark.left() - from.left()) * sx,
+                  origin.y() + to.top() + (mMark.top() - from.top()) * sy, mMark.width() * sx,
+                  mMark.height() * sy);
+}
+
+namespace {
+constexpr int kMarkWidth = 3;
+const QColor kMarkColor(0xE0, 0x40, 0x10);
+} // namespace
+
+// The frame lies just outside the marked part, so the box's own text and edges stay visible.
+QRect PictureBox::markFrame() const {
+    const int out = kMarkWidth + 1;
+    return markInBox().toAlignedRect().adjusted(-out, -out, out, out);
+}
+
 void PictureBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect inner = contentsRect();
@@ -54,6 +88,14 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     if (mDrawing)
         paintPart(painter, exposed, mDrawing->picture, mDrawing->target.translated(origin),
                   mDrawing->source);
+    if (!mMark.isEmpty()) {
+        const QRectF frame =
+            QRectF(markFrame())
+                .adjusted(kMarkWidth / 2.0, kMarkWidth / 2.0, -kMarkWidth / 2.0, -kMarkWidth / 2.0);
+        painter.setPen(QPen(kMarkColor, kMarkWidth));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(frame);
+    }
     drawFrame(&painter);
 }
 

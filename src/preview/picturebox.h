@@ -34,6 +34,13 @@ public:
     // The size inside the frame.
     QSize innerSize() const { return contentsRect().size(); }
 
+    // Frames a part of the picture (its pixels at factor 1) wherever and however large the
+    // picture is drawn; an empty rectangle removes the frame. A new picture removes it too.
+    void setMark(const QRect& picturePart);
+    bool hasMark() const { return !mMark.isEmpty(); }
+    // Where the marked part lies in the box's own coordinates.
+    QRectF markInBox() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -46,8 +53,11 @@ private:
     void paintPart(QPainter& painter, const QRect& exposed, const Picture& picture,
                    const QRectF& target, const QRectF& source) const;
 
+    QRect markFrame() const;
+
     Picture mPicture;
     std::optional<Drawing> mDrawing;
+    QRect mMark;
     bool mAutoSize = false;
 };
 

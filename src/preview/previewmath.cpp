@@ -87,6 +87,17 @@ std::int32_t positionForValue(int value, int maximum, int step, std::int32_t rem
     return value > 0 && value < maximum ? onGrid + remainder : onGrid;
 }
 
+int pageUnits(int viewportInner, int step) {
+    if (step <= 0)
+        return 0;
+    return std::max(1, (viewportInner - kPageOverlap) / step);
+}
+
+int valueToCentre(double centre, int viewportInner, int step, int maximum) {
+    const double wanted = (centre - viewportInner / 2.0) / step;
+    return static_cast<int>(std::clamp<double>(std::round(wanted), 0, maximum));
+}
+
 int wheelUnitsPerNotch(int step) {
     if (step <= 0)
         return 0;

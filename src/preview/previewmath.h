@@ -74,6 +74,16 @@ BarDrop dropOnBar(int position, int pictureOuter, int viewportOuter, int maximum
 // off it while the bar is between its ends; at either end the picture meets the grid again.
 std::int32_t positionForValue(int value, int maximum, int step, std::int32_t remainder);
 
+// How far Page Up and Page Down move the picture: the viewport's inside less a little, so that
+// what was at one edge is still seen at the other; in whole units of a bar of `step` pixels a
+// unit (0 for a bar that does not scroll).
+inline constexpr int kPageOverlap = 40;
+int pageUnits(int viewportInner, int step);
+
+// The bar's value that brings `centre` (a position on the picture) nearest the middle of a
+// viewport `viewportInner` pixels across.
+int valueToCentre(double centre, int viewportInner, int step, int maximum);
+
 // One wheel notch is 120 units of rotation (eighths of a degree).
 inline constexpr int kWheelNotch = 120;
 // How far one notch scrolls the picture, about three lines of the chart's text.

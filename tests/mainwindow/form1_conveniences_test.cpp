@@ -7,6 +7,7 @@
 #include "support/fakewindow.h"
 #include "support/scripteddialogs.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -56,6 +57,20 @@ TEST_F(Form1Conveniences, OtherKeysInTheBoxesStartNothing) {
     QTest::keyClick(form->Text1, Qt::Key_Tab);
     QTest::keyClick(form->Text1, Qt::Key_Escape);
     EXPECT_EQ(runs, 0);
+}
+
+TEST_F(Form1Conveniences, EnterOnAFocusedButtonPressesItOnce) {
+    form->Text1->setText(QStringLiteral("someone else"));
+    QTest::keyClick(form->PushButton7, Qt::Key_Return);
+    EXPECT_EQ(form->Text1->text(), kSampleName);
+    QTest::keyClick(form->PushButton6, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(dialogs.messages.size(), 1u); // the Help message
+    // A held key repeats, but the button is pressed once.
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+    QCoreApplication::sendEvent(form->PushButton1, &repeat);
+    EXPECT_EQ(runs, 0);
+    QTest::keyClick(form->PushButton1, Qt::Key_Return);
+    EXPECT_EQ(runs, 1);
 }
 
 TEST_F(Form1Conveniences, ButtonsHaveHints) {

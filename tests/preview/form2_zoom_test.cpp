@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QImageWriter>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QScrollBar>
 
 namespace pq::test {
@@ -19,7 +20,8 @@ namespace {
 using Form2Zoom = PreviewTest;
 
 TEST_F(Form2Zoom, WindowMakeUpAndTabOrder) {
-    EXPECT_EQ(form->size(), QSize(656, 626));
+    EXPECT_EQ(form->size(), QSize(656, 696)); // with a row for the status and the find field
+    EXPECT_EQ(form->StatusLine->geometry(), QRect(8, 661, 640, 27));
     EXPECT_EQ(form->minimumSize(), form->maximumSize());
     EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(form->windowTitle(), kProductTitle);

@@ -2,6 +2,7 @@
 
 #include "appearance.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -18,6 +19,18 @@ void PushButton::mouseMoveEvent(QMouseEvent* event) {
     // window beneath, whose own handler would set its pointer back to the arrow.
     event->accept();
     emit mouseMoved();
+}
+
+void PushButton::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    // Outside a dialog Qt leaves Enter to the window; a held key presses the button once.
+    if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QPushButton::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!event->isAutoRepeat())
+        click();
 }
 
 void PushButton::paintEvent(QPaintEvent* event) {
