@@ -18,6 +18,12 @@ void printErrors(const QStringList& errors, const char* kind = "") {
         std::fprintf(stderr, "pedigrafa-cli: %s%s\n", kind, qPrintable(e));
 }
 
+// "family.ged line 12: text", as compilers name a place in a file.
+QString located(const pq::gedcom::FileWarning& w) {
+    return w.line ? QStringLiteral("%1 line %2: %3").arg(w.file).arg(w.line).arg(w.text)
+                  : QStringLiteral("%1: %2").arg(w.file, w.text);
+}
+
 // The PDF's fit from its two options; a problem is returned as the message to show.
 QString readPdfOptions(const QCommandLineParser& parser, const QCommandLineOption& fit,
                        const QCommandLineOption& pagesWide, pq::PdfOptions& options) {
@@ -179,7 +185,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     const pq::BatchResult result = pq::makeChartFiles(request);
-    printErrors(result.warnings, "warning: ");
+    for (const pq::gedcom::FileWarning& w : result.warnings)
+        std::fprintf(stderr, "pedigrafa-cli: warning: %s\n", qPrintable(located(w)));
     printErrors(result.errors);
     return result.exitCode;
 }

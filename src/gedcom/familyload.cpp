@@ -164,6 +164,15 @@ Opening judgeOpening(const QByteArray& prefix, bool whole) {
     return {Opening::Verdict::NotFamilyTree, firstLine};
 }
 
+QList<FileWarning> fileWarnings(const FamilyFile& file, const QString& path) {
+    QList<FileWarning> out;
+    for (const Warning& w : file.warnings().kept())
+        out.append({path, w.line, w.text});
+    if (const std::size_t more = file.warnings().total() - file.warnings().kept().size())
+        out.append({path, 0, QStringLiteral("%1 more problems like these").arg(more)});
+    return out;
+}
+
 std::unique_ptr<FamilyFile> loadFamilyFile(const QString& path, const LoadControl& control) {
     try {
         const Descriptor fd(openForReading(path));

@@ -8,6 +8,7 @@
 #include "familyfile.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 #include <atomic>
@@ -51,6 +52,16 @@ private:
     QString mReason;
     std::uint32_t mLine;
 };
+
+// A problem in a named file as the front ends receive it, each wording it its own way.
+struct FileWarning {
+    QString file;           // the path as the user gave it
+    std::uint32_t line = 0; // 0 when no one line is to blame
+    QString text;
+};
+
+// The file's problems: those kept, then one saying how many more there were.
+QList<FileWarning> fileWarnings(const FamilyFile& file, const QString& path);
 
 // Reads and parses the family-tree file at `path`. Throws LoadFailure; returns nullptr only
 // when cancelled through `control.cancel`.

@@ -6,7 +6,6 @@
 #include "chartlayout.h"
 #include "chartpdf.h"
 #include "generationrun.h"
-#include "mainwindow/services/dialogs.h"
 #include "mainwindow/services/errorreport.h"
 #include "spreadsheet/engine/engineapp.h"
 #include "spreadsheet/engine/rangepicture.h"
@@ -23,21 +22,17 @@ namespace pq {
 
 namespace {
 
-// Collects error reports as text instead of showing them.
-class CollectingDialogs final : public DialogService {
+// Collects the failed steps instead of showing them.
+class CollectingFailures final : public FailureListener {
 public:
-    MsgResult message(const MessageRequest& request) override {
-        // The report's first line is the description, its second names the step.
-        const QStringList lines = displayText(request.text).split(QLatin1Char('\n'));
-        const QString step = lines.value(1).section(QStringLiteral("at line "), 1);
-        errors << QStringLiteral("step %1: %2").arg(step, lines.value(0));
-        return MsgResult::Ok;
+    void stepFailed(const StepFailure& failure) override {
+        errors << QStringLiteral("step %1: %2").arg(failure.label).arg(failure.description);
     }
-    QString saveFileName(const SaveDialogRequest&) override { return QString(); }
     QStringList errors;
 };
 
-BatchResult fail(int code, const QString& message, const QStringList& warnings = {}) {
+BatchResult fail(int code, const QString& message,
+                 const QList<gedcom::FileWarning>& warnings = {}) {
     return BatchResult{false, code, {message}, warnings};
 }
 
@@ -148,10 +143,10 @@ BatchResult makeChartFilesOrThrow(const BatchRequest& request) {
     }
     const QString name = request.gedcomPath.isEmpty() ? request.name : fill.name;
 
-    CollectingDialogs dialogs;
+    CollectingFailures failures;
     QByteArray workbookFile;
     {
-        Guard g(dialogs, loc::kForm1PushButton1Click);
+        Guard g(failures, loc::kForm1PushButton1Click);
         xl::Ref<xl::Application> app;
         xl::Ref<xl::Workbook> workbook;
         g(110, [&] { app = xl::CreateObject(xl::kProgId); });
@@ -162,12 +157,12 @@ BatchResult makeChartFilesOrThrow(const BatchRequest& request) {
         FillChart(g, sheet, fill);
         SetUpPrinting(g, sheet);
         // A chart with a failed step is not written: a batch never leaves a partial file.
-        if (dialogs.errors.isEmpty())
+        if (failures.errors.isEmpty())
             g(214, [&] { workbookFile = engine::workbookFile(workbook); });
         g(220, [&] { app->quit(); });
     }
-    if (!dialogs.errors.isEmpty())
-        return BatchResult{false, 1, dialogs.errors, fill.warnings};
+    if (!failures.errors.isEmpty())
+        return BatchResult{false, 1, failures.errors, fill.warnings};
 
     try {
         writeFileSafely(request.workbookPath, workbookFile, existing);

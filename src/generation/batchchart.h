@@ -4,6 +4,7 @@
 // the generation run; failures become errors instead of message boxes.
 
 #include "chartpdf.h"
+#include "gedcom/familyload.h"
 
 #include <QString>
 #include <QStringList>
@@ -26,8 +27,8 @@ struct BatchResult {
     bool ok = false;
     int exitCode = 0; // 0 done, 1 failed, 2 bad input, 3 would overwrite
     QStringList errors;
-    // Problems in the family-tree file, each naming its line.
-    QStringList warnings = QStringList();
+    // Problems in the family-tree file.
+    QList<gedcom::FileWarning> warnings = {};
 };
 
 BatchResult makeChartFiles(const BatchRequest& request);

@@ -5,7 +5,6 @@
 #include "gedcom/pedigree.h"
 #include "spreadsheet/engine/xls/sheetmodel.h"
 
-#include <QFileInfo>
 #include <bit>
 #include <unordered_set>
 
@@ -38,8 +37,8 @@ QString noSinglePerson(const gedcom::FamilyFile& file, const gedcom::PersonChoic
     return message;
 }
 
-QString located(const QString& fileName, const gedcom::Warning& w) {
-    return QStringLiteral("%1 line %2: %3").arg(fileName).arg(w.line).arg(w.text);
+gedcom::FileWarning located(const QString& path, const gedcom::Warning& w) {
+    return {path, w.line, w.text};
 }
 
 void gatherBoxes(const gedcom::FamilyFile& file, std::int32_t person, const QString& fileName,
@@ -73,7 +72,7 @@ void gatherBoxes(const gedcom::FamilyFile& file, std::int32_t person, const QStr
 } // namespace
 
 PreparedFill prepareChartFill(const QString& gedcomPath, const QString& who, int columns) {
-    const QString fileName = QFileInfo(gedcomPath).fileName();
+    const QString& fileName = gedcomPath; // named as the user gave it
     std::unique_ptr<gedcom::FamilyFile> file;
     try {
         file = gedcom::loadFamilyFile(gedcomPath);
@@ -84,10 +83,7 @@ PreparedFill prepareChartFill(const QString& gedcomPath, const QString& who, int
     }
     PreparedFill prepared;
     ChartFill& fill = prepared.fill;
-    for (const gedcom::Warning& w : file->warnings().kept())
-        fill.warnings << located(fileName, w);
-    if (const std::size_t more = file->warnings().total() - file->warnings().kept().size())
-        fill.warnings << QStringLiteral("%1: %2 more problems like these").arg(fileName).arg(more);
+    fill.warnings = gedcom::fileWarnings(*file, gedcomPath);
 
     const gedcom::PersonChoice choice = gedcom::choosePerson(*file, who);
     if (choice.person < 0) {

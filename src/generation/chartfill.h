@@ -4,6 +4,7 @@
 // the names and life years written into the laid-out chart through the automation interface,
 // so that the cell plan stays the blank chart's.
 
+#include "gedcom/familyload.h"
 #include "mainwindow/services/errorreport.h"
 #include "spreadsheet/automation.h"
 
@@ -24,7 +25,7 @@ struct ChartFill {
     QString name; // the chosen person's name, for the title
     int columns = 0;
     std::vector<BoxText> boxes; // the known ancestors only
-    QStringList warnings;       // each naming the file and line
+    QList<gedcom::FileWarning> warnings;
 };
 
 struct PreparedFill {

@@ -116,7 +116,7 @@ grep -q '^  @I9@ Karl Müller$' "$tmp/err" || fail "no second candidate: $(cat "
 sed 's/^1 WIFE @I6@$/1 WIFE @I66@/' "$tmp/family.ged" > "$tmp/broken.ged"
 "$cli" --gedcom "$tmp/broken.ged" @I1@ 4 "$tmp/broken.xls" 2>"$tmp/err" ||
     fail "a broken link stopped the chart: $(cat "$tmp/err")"
-grep -q "^pedigrafa-cli: warning: broken.ged line 48: @I66@ names no person" "$tmp/err" ||
+grep -qF "pedigrafa-cli: warning: $tmp/broken.ged line 48: @I66@ names no person" "$tmp/err" ||
     fail "the broken link is not reported with its line: $(cat "$tmp/err")"
 
 set +e

@@ -201,10 +201,15 @@ TEST_F(GedcomChartTest, ProblemsInTheFileAreWarningsWithTheirLines) {
                                 .replace("Eve /Ash/", "Eve /" + QByteArray(40000, 'A') + "/");
     const BatchResult r = makeChartFiles(gedcomRequest("@I1@", text));
     ASSERT_TRUE(r.ok) << r.errors.join('\n').toStdString();
-    ASSERT_EQ(r.warnings.size(), 2) << r.warnings.join('\n').toStdString();
-    EXPECT_TRUE(
-        r.warnings[0].startsWith(QStringLiteral("family.ged line 31: @I8@ names no person")));
-    EXPECT_TRUE(r.warnings[1].startsWith(QStringLiteral("family.ged line 23: the name has 40004")));
+    // Carried as fields: the file as given, the line, the text without either.
+    ASSERT_EQ(r.warnings.size(), 2);
+    const QString file = path("family.ged");
+    EXPECT_EQ(r.warnings[0].file, file);
+    EXPECT_EQ(r.warnings[0].line, 31u);
+    EXPECT_TRUE(r.warnings[0].text.startsWith(QStringLiteral("@I8@ names no person")));
+    EXPECT_EQ(r.warnings[1].file, file);
+    EXPECT_EQ(r.warnings[1].line, 23u);
+    EXPECT_TRUE(r.warnings[1].text.startsWith(QStringLiteral("the name has 40004")));
     const auto model = engine::readXls(path("ada.xls"));
     const auto [row, column] = boxCell(5, 4);
     EXPECT_TRUE(model->activeSheet().cell(row, column)->value().isEmpty());

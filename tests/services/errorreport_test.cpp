@@ -3,7 +3,9 @@
 #include "support/scripteddialogs.h"
 
 #include <gtest/gtest.h>
+#include <new>
 #include <stdexcept>
+#include <vector>
 
 namespace pq {
 namespace {
@@ -120,6 +122,33 @@ TEST_F(GuardTest, FailureInTheLastStatementReturnsNormally) {
     };
     EXPECT_NO_THROW(procedure());
     EXPECT_EQ(dialogs.messages.size(), 1u);
+}
+
+// The command-line tool listens for the fields themselves; nothing is shown, nothing parsed.
+TEST_F(GuardTest, AListenerReceivesEachFailureAsFields) {
+    struct Recorder final : FailureListener {
+        void stepFailed(const StepFailure& f) override {
+            got.push_back(f);
+            if (f.label == 114)
+                throw Failure(QStringLiteral("the listener itself failed"));
+        }
+        std::vector<StepFailure> got;
+    } recorder;
+    Guard g(recorder, loc::kForm1PushButton1Click);
+    bool after = false;
+    g(110, [] { throw Failure(QStringLiteral("Overflow")); });
+    g(112, [] {});
+    g(114, [] { throw std::bad_alloc(); });
+    g(116, [&] { after = true; });
+    EXPECT_TRUE(after);
+    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_EQ(recorder.got.size(), 2u);
+    EXPECT_EQ(recorder.got[0].procedure, loc::kForm1PushButton1Click);
+    EXPECT_EQ(recorder.got[0].label, 110);
+    EXPECT_EQ(recorder.got[0].description, QStringLiteral("Overflow"));
+    EXPECT_EQ(recorder.got[1].label, 114);
+    EXPECT_EQ(recorder.got[1].description, QStringLiteral("Out of memory"));
+    EXPECT_EQ(g.failures(), 2);
 }
 
 TEST_F(GuardTest, ForeignExceptionsAreDescribed) {

@@ -24,16 +24,20 @@ QString describeFailure(std::exception_ptr failure) {
     }
 }
 
-void Guard::report(std::exception_ptr failure) {
-    ++mFailures;
+void ErrorReportBox::stepFailed(const StepFailure& failure) {
     MessageRequest request;
-    request.text = errorReportText(describeFailure(failure), mLocation, mLabel);
+    request.text = errorReportText(failure.description, failure.procedure, failure.label);
     request.caption = kErrorReportCaption;
     request.buttons = MsgButtons::Ok;
     request.icon = MsgIcon::Exclamation;
+    mDialogs.message(request);
+}
+
+void Guard::report(std::exception_ptr failure) {
+    ++mFailures;
     // A failure while the report itself is shown gets no report of its own.
     try {
-        mDialogs.message(request);
+        mListener.stepFailed({mLocation, mLabel, describeFailure(failure)});
     } catch (...) {
     }
 }

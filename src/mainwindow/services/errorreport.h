@@ -7,14 +7,17 @@
 //     g(100, [&] { Text1->setText(kSampleName); });
 //     g(102, [&] { Text2->setText(QString::number(5)); });
 //
-// A statement that throws shows the report naming the procedure and the statement's label;
-// execution then carries on with the next statement. A failed condition test counts as passed,
-// so the body runs; a failure inside a called procedure abandons that callee only.
+// A statement that throws hands its failure, as fields (procedure, label, description), to the
+// guard's listener: in the windows the error report box naming the procedure and the label, in
+// the command-line tool a list. Execution then carries on with the next statement. A failed
+// condition test counts as passed, so the body runs; a failure inside a called procedure abandons
+// that callee only.
 
 #include "dialogs.h"
 
 #include <QString>
 #include <exception>
+#include <optional>
 #include <utility>
 
 namespace pq {
@@ -60,10 +63,37 @@ QString errorReportText(const QString& description, const QString& location, int
 // The description of whatever a statement threw.
 QString describeFailure(std::exception_ptr failure);
 
+// A failed statement of a guarded procedure, as fields; each listener words it its own way.
+struct StepFailure {
+    QString procedure; // the procedure's location text (loc::)
+    int label = 0;
+    QString description;
+};
+
+class FailureListener {
+public:
+    virtual ~FailureListener() = default;
+    virtual void stepFailed(const StepFailure& failure) = 0;
+};
+
+// The window's listener: the error report box, its text exactly errorReportText's.
+class ErrorReportBox final : public FailureListener {
+public:
+    explicit ErrorReportBox(DialogService& dialogs) : mDialogs(dialogs) {}
+    void stepFailed(const StepFailure& failure) override;
+
+private:
+    DialogService& mDialogs;
+};
+
 class Guard {
 public:
+    // Failures are shown as the error report box through `dialogs`.
     Guard(DialogService& dialogs, QString location)
-        : mDialogs(dialogs), mLocation(std::move(location)) {}
+        : mBox(std::in_place, dialogs), mListener(*mBox), mLocation(std::move(location)) {}
+    // Failures go to `listener`.
+    Guard(FailureListener& listener, QString location)
+        : mListener(listener), mLocation(std::move(location)) {}
     Guard(const Guard&) = delete;
     Guard& operator=(const Guard&) = delete;
 
@@ -93,7 +123,8 @@ public:
 private:
     void report(std::exception_ptr failure);
 
-    DialogService& mDialogs;
+    std::optional<ErrorReportBox> mBox;
+    FailureListener& mListener;
     QString mLocation;
     int mLabel = 0;
     int mFailures = 0;
