@@ -80,7 +80,8 @@ std::vector<std::int32_t> firstInOrder(const FamilyFile& file, std::vector<std::
 
 } // namespace
 
-PersonChoice choosePerson(const FamilyFile& file, const QString& typed) {
+PersonChoice choosePerson(const FamilyFile& file, const QString& typed,
+                          const FoldedNameWalk& names) {
     const QString query = typed.trimmed();
     if (const std::int32_t person = personByTypedXref(file, query); person >= 0)
         return {person, 1, {}};
@@ -92,7 +93,7 @@ PersonChoice choosePerson(const FamilyFile& file, const QString& typed) {
     const std::size_t n = file.people().size();
     std::vector<NameMatch> best(n, NameMatch::NoMatch);
     std::vector<std::uint8_t> shared(n, 0);
-    forEachFoldedName(file, [&](std::int32_t person, std::string_view name) {
+    const auto consider = [&](std::int32_t person, std::string_view name) {
         const NameParts parts(name);
         best[person] = std::min(best[person], matchName(parts, words));
         if (best[person] == NameMatch::NoMatch)
@@ -100,7 +101,11 @@ PersonChoice choosePerson(const FamilyFile& file, const QString& typed) {
                 shared[person],
                 static_cast<std::uint8_t>(std::min(sharedWords(parts, words), 255)));
         return true;
-    });
+    };
+    if (names)
+        names(consider);
+    else
+        forEachFoldedName(file, consider);
 
     PersonChoice choice;
     const NameMatch closest = n ? *std::min_element(best.begin(), best.end()) : NameMatch::NoMatch;

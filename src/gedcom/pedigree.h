@@ -6,6 +6,8 @@
 #include "familyfile.h"
 
 #include <QString>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 namespace pq::gedcom {
@@ -25,7 +27,14 @@ inline constexpr std::size_t kMaxCandidates = 20;
 // given name and surname, and the closest kind of match found decides. Candidates are listed
 // by name, then by year of birth; without a match they are the people who share most words
 // with the query.
-PersonChoice choosePerson(const FamilyFile& file, const QString& query);
+//
+// `names`, when given, walks names as forEachFoldedName() does but only those that hold a word
+// of the query (an index knows them): the others cannot match or be near misses, so the
+// choice is the same.
+using FoldedNameVisit = std::function<bool(std::int32_t person, std::string_view folded)>;
+using FoldedNameWalk = std::function<void(const FoldedNameVisit&)>;
+PersonChoice choosePerson(const FamilyFile& file, const QString& query,
+                          const FoldedNameWalk& names = {});
 
 // The name as the chart shows it, or "Unknown" for a person without a name.
 QString chartName(const FamilyFile& file, std::int32_t person);

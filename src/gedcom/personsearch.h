@@ -65,15 +65,23 @@ private:
     };
 
     bool build(const std::atomic<bool>* cancel);
-    void rankPeople(const std::vector<std::int32_t>& shownName);
+    void keepCrossReferences();
+    void orderByName(const std::vector<std::int32_t>& shownName);
     std::string_view word(std::int32_t id) const;
     Interval wordsStartingWith(std::string_view prefix) const;
+    template<class Each> void forEachShownWord(std::int32_t name, Each&& each) const {
+        for (std::uint32_t k = mNameWordStart[name]; k < mNameWordStart[name + 1]; ++k)
+            if (mNameWords[k] != mSlash)
+                each(mNameWords[k]);
+    }
+    int compareShownWords(std::int32_t a, std::int32_t b) const;
     bool nameHasAll(std::int32_t name, const std::vector<Interval>& intervals) const;
     bool nameIsExactly(std::int32_t name, const std::vector<Interval>& intervals) const;
     void findByName(std::string_view folded, std::vector<std::int32_t>& hits,
                     std::vector<std::uint8_t>& found) const;
     void findByXref(QStringView typed, std::vector<std::int32_t>& hits,
                     std::vector<std::uint8_t>& found) const;
+    std::vector<std::int32_t> namesWithAWordOf(std::string_view folded) const;
     PersonMatch matchOf(std::int32_t person) const;
 
     const FamilyFile& mFile;
@@ -85,12 +93,16 @@ private:
     // Per word, the names that hold it (ids into the names below), one run per word.
     std::vector<std::uint32_t> mPostingStart;
     std::vector<std::int32_t> mPostings;
-    // Every name of every person, as the ids of its words in order.
+    std::int32_t mSlash = -1; // the word "/" around a surname
+    // Every name of every person, as the ids of its words (slashes included) in order.
     std::vector<std::int32_t> mNamePerson;
     std::vector<std::uint32_t> mNameWordStart;
     std::vector<std::int32_t> mNameWords;
-    // Per person, their place in the order of names and years of birth.
-    std::vector<std::int32_t> mRank;
+    // Per person, the cross-reference in lower case, one after another.
+    std::string mXrefText;
+    std::vector<std::uint32_t> mXrefStart;
+    // Per person, their place in the order of names; people of the same name share it.
+    std::vector<std::int32_t> mNameOrder;
 };
 
 } // namespace pq::gedcom

@@ -6,7 +6,9 @@
 #include "gedcom/personlistmodel.h"
 #include "gedcom/personsearch.h"
 
+#include <climits>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace pq::gedcom {
 namespace {
@@ -120,6 +122,57 @@ TEST_F(PersonSearchTest, WholeNamesFirstThenByNameAndBirthAndTheCount) {
     EXPECT_EQ(matches[0].name, QStringLiteral("Ada King"));
 }
 
+// The order against one worked out here from the names' words: whole names first, then word
+// by word, then by year of birth (unknown last), then as the file has them; also when the
+// list is cut inside a group of people of the same name.
+TEST(PersonSearch, OrderOfManyAlikeNames) {
+    const char* const given[] = {"Ada", "Ada Mary", "Ada Maryanne", "Bo Ada", "Ada Mary Jo"};
+    const char* const surnames[] = {"King", "Bo", "Kingsley", ""};
+    struct Person {
+        QStringList words;
+        int born;
+        std::int32_t index;
+    };
+    std::vector<Person> people;
+    QByteArray text = "0 HEAD\n";
+    for (int i = 0; i < 300; ++i) {
+        const QString name =
+            QStringLiteral("%1 /%2/").arg(QLatin1String(given[i % std::size(given)]),
+                                          QLatin1String(surnames[(i / 5) % std::size(surnames)]));
+        const int born = i % 9 == 0 ? INT_MAX : 1700 + (i * 37) % 200;
+        text += QStringLiteral("0 @I%1@ INDI\n1 NAME %2\n").arg(i).arg(name).toUtf8();
+        if (born != INT_MAX)
+            text += QStringLiteral("1 BIRT\n2 DATE %1\n").arg(born).toUtf8();
+        const QString plain = name.toLower().remove(QLatin1Char('/'));
+        people.push_back({plain.split(QLatin1Char(' '), Qt::SkipEmptyParts), born, i});
+    }
+    const auto file = readFamilyFile(text + "0 TRLR\n");
+    const PersonSearch search(*file);
+    for (const QString typed : {QStringLiteral("ad"), QStringLiteral("bo ada")}) {
+        const QStringList typedWords = typed.split(QLatin1Char(' '));
+        std::vector<Person> expected;
+        std::copy_if(
+            people.begin(), people.end(), std::back_inserter(expected), [&](const Person& p) {
+                return std::all_of(typedWords.begin(), typedWords.end(), [&](const QString& t) {
+                    return std::any_of(p.words.begin(), p.words.end(),
+                                       [&](const QString& w) { return w.startsWith(t); });
+                });
+            });
+        std::sort(expected.begin(), expected.end(), [&](const Person& a, const Person& b) {
+            return std::tuple(a.words != typedWords, a.words, a.born, a.index) <
+                   std::tuple(b.words != typedWords, b.words, b.born, b.index);
+        });
+        for (const int limit : {300, 70, 13}) {
+            std::vector<std::int32_t> want, got;
+            for (std::size_t i = 0; i < expected.size() && i < std::size_t(limit); ++i)
+                want.push_back(expected[i].index);
+            for (const PersonMatch& m : search.find(typed, limit))
+                got.push_back(m.person);
+            EXPECT_EQ(got, want) << typed.toStdString() << " " << limit;
+        }
+    }
+}
+
 // Many people of a surname, some of a longer one that it starts.
 std::unique_ptr<FamilyFile> manyPeople(int count) {
     QByteArray text = "0 HEAD\n";
@@ -166,6 +219,43 @@ TEST_F(PersonSearchTest, ResolutionAgreesWithTheToolsChoice) {
     EXPECT_FALSE(check("Ada Nobody", Resolution::Outcome::None).candidates.empty())
         << "near misses to show";
     check("@I99@", Resolution::Outcome::None);
+}
+
+// Every kind of typed name over a file of many alike names: the index only narrows the names
+// the tool's choice reads, so the outcome, the count and the candidates are the tool's.
+TEST(PersonSearch, ResolutionIsTheToolsChoiceOverManyNames) {
+    const char* const given[] = {"Ada", "Ada Mary", "Mary", "Zoë", "Jan Olof", "Olof"};
+    const char* const surnames[] = {"King", "Müller", "van der Berg", "Kingsley", "Orr"};
+    QByteArray text = "0 HEAD\n1 CHAR UTF-8\n";
+    for (int i = 0; i < 400; ++i) {
+        const char* g = given[i % std::size(given)];
+        const char* sn = surnames[(i / 7) % std::size(surnames)];
+        const QString name = i % 11 == 0   ? QStringLiteral("/%2/ %1")
+                             : i % 13 == 0 ? QStringLiteral("%1 %2")
+                                           : QStringLiteral("%1 /%2/");
+        text += QStringLiteral("0 @I%1@ INDI\n1 NAME %2\n")
+                    .arg(i)
+                    .arg(name.arg(QString::fromUtf8(g), QString::fromUtf8(sn)))
+                    .toUtf8();
+        if (i % 5 == 0)
+            text +=
+                QStringLiteral("1 NAME %1 /Wed%2/\n").arg(QString::fromUtf8(g)).arg(i % 3).toUtf8();
+    }
+    const auto file = readFamilyFile(text + "0 TRLR\n");
+    const PersonSearch search(*file);
+    for (const char* typed :
+         {"Ada King", "ada mary king", "Mary King", "zoe muller", "King", "Olof van der Berg",
+          "jan berg", "Ada Wed1", "Jan Olof Wed2", "Orr Ada", "Ada", "Ada Kin", "nobody", "@I17@",
+          "@I400@", "Olof King Kingsley", "van", ""}) {
+        const Resolution r = search.resolve(QString::fromUtf8(typed));
+        const PersonChoice tool = choosePerson(*file, QString::fromUtf8(typed));
+        EXPECT_EQ(r.person, tool.person) << typed;
+        EXPECT_EQ(r.total, tool.person >= 0 ? 1 : tool.matches) << typed;
+        std::vector<std::int32_t> candidates;
+        for (const PersonMatch& m : r.candidates)
+            candidates.push_back(m.person);
+        EXPECT_EQ(candidates, tool.candidates) << typed;
+    }
 }
 
 TEST_F(PersonSearchTest, CancelledBuildFindsNobodyButStillResolves) {
