@@ -148,7 +148,7 @@ TEST(PersonSearch, OrderOfManyAlikeNames) {
     }
     const auto file = readFamilyFile(text + "0 TRLR\n");
     const PersonSearch search(*file);
-    for (const QString typed : {QStringLiteral("ad"), QStringLiteral("bo ada")}) {
+    for (const QString& typed : {QStringLiteral("ad"), QStringLiteral("bo ada")}) {
         const QStringList typedWords = typed.split(QLatin1Char(' '));
         std::vector<Person> expected;
         std::copy_if(
