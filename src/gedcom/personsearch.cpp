@@ -191,6 +191,8 @@ void PersonSearch::orderByName(const std::vector<std::int32_t>& shownName) {
             ++seen;
         });
         key.longer = seen > key.head.size();
+        if (seen == 0) // a NAME line that holds no name: the chart says "Unknown"
+            key.head = {noName, 0};
     }
     std::vector<Key> sorted(people);
     std::vector<std::uint32_t> start(noName + 2);
@@ -443,7 +445,7 @@ Resolution PersonSearch::resolve(QStringView typed) const {
         return r;
     }
     r.outcome = choice.matches > 1 ? Resolution::Outcome::Several : Resolution::Outcome::None;
-    r.total = choice.matches;
+    r.total = choice.pool;
     for (const std::int32_t person : choice.candidates)
         r.candidates.push_back(matchOf(person));
     return r;

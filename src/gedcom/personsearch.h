@@ -28,10 +28,10 @@ struct Resolution {
     enum class Outcome { One, Several, None };
     Outcome outcome = Outcome::None;
     std::int32_t person = -1; // One: the person
-    std::size_t total = 0;    // Several: how many people the text names
-    // Several: the people to choose from, as the tool lists them (at most kMaxCandidates of
-    // `total`); None: the people with a similar name, if any.
+    // The people to choose from, as the tool lists them, at most kMaxCandidates of `total`:
+    // Several: those the text names; None: those with a similar name, if any.
     std::vector<PersonMatch> candidates;
+    std::size_t total = 0; // One: 1; else how many people the candidates are taken from
 };
 
 class PersonSearch {
