@@ -48,6 +48,26 @@ QString readPdfOptions(const QCommandLineParser& parser, const QCommandLineOptio
     return QString();
 }
 
+// The paper (the locale's unless given) and the PDF's page limit.
+QString readPaperOptions(const QCommandLineParser& parser, const QCommandLineOption& paper,
+                         const QCommandLineOption& maxPages, pq::BatchRequest& request) {
+    request.pdf.paper = pq::localePaper();
+    if (parser.isSet(paper)) {
+        const auto chosen = pq::paperFromName(parser.value(paper));
+        if (!chosen)
+            return QStringLiteral("--paper must be one of %1, not \"%2\"")
+                .arg(pq::paperNames().join(QStringLiteral(", ")), parser.value(paper));
+        request.pdf.paper = *chosen;
+    }
+    if (parser.isSet(maxPages)) {
+        bool ok = false;
+        request.maxPages = parser.value(maxPages).toInt(&ok);
+        if (!ok || request.maxPages < 1)
+            return QStringLiteral("--max-pages must be a whole number of at least 1");
+    }
+    return QString();
+}
+
 // A negative number ("-3", "-0") is a GENERATIONS argument, not an option: the parser sees it
 // under a stand-in that cannot look like one, and `restore` gives it back.
 class NegativeNumbers {
@@ -146,7 +166,7 @@ int main(int argc, char* argv[]) {
                                  QStringLiteral("FILE"));
     const QCommandLineOption pdfFit(
         QStringLiteral("pdf-fit"),
-        QStringLiteral("How the PDF fits A4 paper: \"pages\" (the paper's width, continued "
+        QStringLiteral("How the PDF fits the paper: \"pages\" (the paper's width, continued "
                        "pages; the default), \"page\" (the whole chart on one page) or "
                        "\"width\" (a poster several pages wide)."),
         QStringLiteral("MODE"));
@@ -162,7 +182,18 @@ int main(int argc, char* argv[]) {
         QStringLiteral("gedcom"),
         QStringLiteral("Fill the chart with the person's ancestors from this GEDCOM file."),
         QStringLiteral("FILE"));
-    parser.addOptions({picture, pdf, pdfFit, pdfPagesWide, force, gedcom});
+    const QCommandLineOption paper(
+        QStringLiteral("paper"),
+        QStringLiteral("The paper of the PDF and of the workbook's page set-up: %1 (default: "
+                       "%2, from the locale).")
+            .arg(pq::paperNames().join(QStringLiteral(", ")), pq::paperName(pq::localePaper())),
+        QStringLiteral("NAME"));
+    const QCommandLineOption maxPages(
+        QStringLiteral("max-pages"),
+        QStringLiteral("Write a PDF of up to N pages (default %1); a plan of more is refused.")
+            .arg(pq::kPageLimit),
+        QStringLiteral("N"));
+    parser.addOptions({picture, pdf, pdfFit, pdfPagesWide, force, gedcom, paper, maxPages});
     NegativeNumbers numbers;
     parser.process(numbers.shield(QCoreApplication::arguments()));
 
@@ -180,6 +211,11 @@ int main(int argc, char* argv[]) {
     request.pdfPath = numbers.restore(request.pdfPath);
     request.gedcomPath = numbers.restore(parser.value(gedcom));
     if (const QString problem = readPdfOptions(parser, pdfFit, pdfPagesWide, request.pdf);
+        !problem.isEmpty()) {
+        printErrors({problem});
+        return 2;
+    }
+    if (const QString problem = readPaperOptions(parser, paper, maxPages, request);
         !problem.isEmpty()) {
         printErrors({problem});
         return 2;

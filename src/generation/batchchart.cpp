@@ -36,8 +36,10 @@ BatchResult fail(int code, const QString& message,
     return BatchResult{false, code, {message}, warnings};
 }
 
-void writePicture(const engine::SheetModel& sheet, const engine::CellRect& used,
-                  const QString& path, ExistingFile existing) {
+} // namespace
+
+void writeChartPicture(const engine::SheetModel& sheet, const engine::CellRect& used,
+                       const QString& path, ExistingFile existing) {
     if (path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
         const QImage image = engine::renderRangeImage(sheet, used);
         if (image.isNull())
@@ -49,13 +51,19 @@ void writePicture(const engine::SheetModel& sheet, const engine::CellRect& used,
     writeFileSafely(path, engine::renderRangeSvg(sheet, used), existing);
 }
 
+QString chartTitleOf(const engine::SheetModel& sheet) {
+    return sheet.cell(2, 2) ? sheet.cell(2, 2)->value() : QString();
+}
+
+namespace {
+
 // A print-ready PDF, each page drawing only its part of the chart.
 void writePdf(const engine::SheetModel& sheet, const engine::CellRect& used, const QString& path,
-              const PdfOptions& options, ExistingFile existing) {
+              const PagePlan& plan, ExistingFile existing) {
     const engine::RangePrintout chart(sheet, used);
-    const QString title = sheet.cell(2, 2) ? sheet.cell(2, 2)->value() : QString();
     writeFileSafely(
-        path, [&](QIODevice& file) { writeChartPdf(file, chart, title, options); }, existing);
+        path, [&](QIODevice& file) { writeChartPdf(file, chart, plan, chartTitleOf(sheet)); },
+        existing);
 }
 
 QString existsMessage(const QString& path) {
@@ -155,7 +163,7 @@ BatchResult makeChartFilesOrThrow(const BatchRequest& request) {
         g(116, [&] { sheet = workbook->activeSheet(); });
         LayOutChart(g, sheet, {[&] { return name; }, [&] { return request.generations; }});
         FillChart(g, sheet, fill);
-        SetUpPrinting(g, sheet);
+        SetUpPrinting(g, sheet, request.pdf.paper);
         // A chart with a failed step is not written: a batch never leaves a partial file.
         if (failures.errors.isEmpty())
             g(214, [&] { workbookFile = engine::workbookFile(workbook); });
@@ -165,19 +173,32 @@ BatchResult makeChartFilesOrThrow(const BatchRequest& request) {
         return BatchResult{false, 1, failures.errors, fill.warnings};
 
     try {
-        writeFileSafely(request.workbookPath, workbookFile, existing);
+        // The picture is drawn from the saved file, as the window's preview is; the PDF's
+        // pages are counted before anything is written.
+        std::unique_ptr<engine::WorkbookModel> model;
+        std::optional<engine::CellRect> used;
+        std::optional<PagePlan> plan;
         if (!request.picturePath.isEmpty() || !request.pdfPath.isEmpty()) {
-            // The picture is drawn from the saved file, as the window's preview is.
-            const auto model = engine::decodeXls(workbookFile);
-            const engine::SheetModel& sheet = model->activeSheet();
-            const auto used = sheet.usedRange();
+            model = engine::decodeXls(workbookFile);
+            used = model->activeSheet().usedRange();
             if (!used)
                 throw Failure(QStringLiteral("the chart is empty"));
-            if (!request.picturePath.isEmpty())
-                writePicture(sheet, *used, request.picturePath, existing);
-            if (!request.pdfPath.isEmpty())
-                writePdf(sheet, *used, request.pdfPath, request.pdf, existing);
         }
+        if (!request.pdfPath.isEmpty()) {
+            plan = planPages(chartShape(model->activeSheet(), *used), request.pdf);
+            if (const QString problem = pageLimitProblem(*plan, request.maxPages);
+                !problem.isEmpty())
+                return fail(2,
+                            QStringLiteral("%1: %2; give --max-pages %3 to write it all the same")
+                                .arg(request.pdfPath, problem)
+                                .arg(plan->pageCount()),
+                            fill.warnings);
+        }
+        writeFileSafely(request.workbookPath, workbookFile, existing);
+        if (!request.picturePath.isEmpty())
+            writeChartPicture(model->activeSheet(), *used, request.picturePath, existing);
+        if (!request.pdfPath.isEmpty())
+            writePdf(model->activeSheet(), *used, request.pdfPath, *plan, existing);
     } catch (const WriteFailure& f) {
         if (f.systemError() == EEXIST && !request.force)
             return fail(3, existsMessage(f.path()), fill.warnings);

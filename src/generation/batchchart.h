@@ -3,6 +3,7 @@
 // Charts made without the windows: the command-line tool's work. The same layout and engine as
 // the generation run; failures become errors instead of message boxes.
 
+#include "base/safefile.h"
 #include "chartpdf.h"
 #include "gedcom/familyload.h"
 
@@ -18,9 +19,11 @@ struct BatchRequest {
     QString picturePath; // optional: .svg or .png
     QString pdfPath;     // optional
     bool force = false;  // overwrite existing files
-    PdfOptions pdf;      // how the PDF fits the paper
+    PdfOptions pdf;      // how the PDF fits the paper, and the paper of the PDF and workbook
     // Optional: fill the chart from this family-tree file; `name` then chooses the person.
     QString gedcomPath = QString();
+    // A PDF of more pages is refused before anything is written.
+    int maxPages = kPageLimit;
 };
 
 struct BatchResult {
@@ -32,5 +35,17 @@ struct BatchResult {
 };
 
 BatchResult makeChartFiles(const BatchRequest& request);
+
+namespace engine {
+class SheetModel;
+struct CellRect;
+} // namespace engine
+
+// The chart's picture as SVG, or as PNG for a path ending in ".png". Throws Failure.
+void writeChartPicture(const engine::SheetModel& sheet, const engine::CellRect& used,
+                       const QString& path, ExistingFile existing);
+
+// The chart's title as its title cell holds it.
+QString chartTitleOf(const engine::SheetModel& sheet);
 
 } // namespace pq

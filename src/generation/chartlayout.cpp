@@ -116,12 +116,13 @@ void LayOutChart(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartInput
 }
 
 // Labels of their own, after the run's last: these steps follow the cell plan.
-void SetUpPrinting(Guard& g, const xl::Ref<xl::Worksheet>& sheet) {
+void SetUpPrinting(Guard& g, const xl::Ref<xl::Worksheet>& sheet, Paper paper) {
     g(256, [&] { sheet->pageSetup()->setPrintArea(sheet->usedRange()->address()); });
     g(258, [&] { sheet->pageSetup()->setPrintTitleRows(QStringLiteral("$2:$3")); });
     g(260, [&] { sheet->pageSetup()->setFitToPagesWide(1); });
     g(262, [&] { sheet->pageSetup()->setFitToPagesTall(0); });
     g(264, [&] { sheet->pageSetup()->setCenterHorizontally(true); });
+    g(266, [&] { sheet->pageSetup()->setPaperSize(workbookPaperCode(paper)); });
 }
 
 } // namespace pq

@@ -5,6 +5,7 @@
 // its neighbours by a line along the column's right edge. Steps 116-196 of the run.
 
 #include "mainwindow/services/errorreport.h"
+#include "paper.h"
 #include "spreadsheet/automation.h"
 
 #include <QString>
@@ -28,8 +29,8 @@ void LayOutChart(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartInput
 
 // The page set-up a printed chart needs, once every cell is written: the used range fitted to
 // the paper's width and centred on it, continued on as many pages as its height needs, each
-// under the two-row title.
-void SetUpPrinting(Guard& g, const xl::Ref<xl::Worksheet>& sheet);
+// under the two-row title, on the given paper.
+void SetUpPrinting(Guard& g, const xl::Ref<xl::Worksheet>& sheet, Paper paper);
 
 // How many generation columns a generations text asks for (the loop bound plus one), computed
 // in double precision so that huge values do not overflow; NaN for a text that is not a number.

@@ -36,7 +36,7 @@ void GenerationRun::PushButton1_Click() {
                     [&] { return generationColumnsFor(mWindow.text2()) > kMaxGenerationColumns; }))
         refusal = tooManyGenerationsMessage();
     else if (!g.test(106, [&] { return WarnIfExcelOpen(dialogs); }))
-        build(g);
+        build(g, mWindow.paper()); // the paper as it is when the run starts
 
     if (!refusal.isEmpty()) {
         g(250, [&] { MsgBox(dialogs, refusal); });
@@ -45,7 +45,7 @@ void GenerationRun::PushButton1_Click() {
     g(254, [&] { mBusy = 0; });
 }
 
-void GenerationRun::build(Guard& g) {
+void GenerationRun::build(Guard& g, Paper paper) {
     xl::Ref<xl::Application> builder;
     xl::Ref<xl::Workbook> workbook;
     g(108, [&] { mWindow.setMousePointer(kPointerHourglass); });
@@ -60,7 +60,7 @@ void GenerationRun::build(Guard& g) {
         // Each step of the layout then reports its own failure.
     }
     LayOutChart(g, sheet, {[this] { return mWindow.text1(); }, [this] { return mWindow.text2(); }});
-    SetUpPrinting(g, sheet);
+    SetUpPrinting(g, sheet, paper);
 
     const QString picturePath = uniquePicturePath();
     QString refusal;

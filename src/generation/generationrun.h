@@ -6,6 +6,7 @@
 
 #include "base/numeric.h"
 #include "mainwindow/services/dialogs.h"
+#include "paper.h"
 #include "tempfiles.h"
 
 #include <QString>
@@ -27,6 +28,8 @@ public:
     virtual void hideWindow() = 0;
     virtual PreviewHandOff& preview() = 0;
     virtual DialogService& dialogs() = 0;
+    // The paper the user chose last; the workbook's page set-up names it.
+    virtual Paper paper() const { return localePaper(); }
 };
 
 class GenerationRun {
@@ -42,7 +45,7 @@ public:
     void setDigitSource(std::function<int()> draw) { mDrawDigit = std::move(draw); }
 
 private:
-    void build(Guard& g);
+    void build(Guard& g, Paper paper);
     QString claimTemporaryWorkbook(Guard& g, QString& refusal);
 
     MainWindowPort& mWindow;

@@ -131,6 +131,10 @@ void Form1::Form_Load() {
     });
 }
 
+Paper Form1::paper() const {
+    return rememberedPaper(mStore);
+}
+
 void Form1::PushButton1_Click() {
     mStartRun();
 }

@@ -68,6 +68,7 @@ public:
     void hideWindow() override;
     PreviewHandOff& preview() override { return mPreview; }
     DialogService& dialogs() override { return mDialogs; }
+    Paper paper() const override;
 
     QLineEdit* Text1 = nullptr;
     QLineEdit* Text2 = nullptr;

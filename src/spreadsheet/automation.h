@@ -91,6 +91,9 @@ public:
     virtual void setFitToPagesTall(int pages) = 0;
     virtual bool centerHorizontally() const = 0;
     virtual void setCenterHorizontally(bool on) = 0;
+    // The object model's paper size constant (xlPaperA4 9, xlPaperLetter 1...).
+    virtual int paperSize() const = 0;
+    virtual void setPaperSize(int paper) = 0;
 };
 
 class Range {

@@ -7,6 +7,8 @@ cli="$1"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# The paper follows the locale; the checks below expect A4 unless they choose.
+export LC_ALL=C.UTF-8
 
 "$cli" --help | grep -q "GENERATIONS" || fail "--help does not describe the arguments"
 
@@ -91,5 +93,32 @@ set +e
 "$cli" --pdf "$tmp/bad.pdf" --pdf-fit poster "Ada" 3 "$tmp/bad.xls" 2>/dev/null; code=$?
 set -e
 [ "$code" -eq 2 ] && [ ! -e "$tmp/bad.xls" ] || fail "unknown --pdf-fit exit $code, want 2 and no files"
+
+# The paper: the locale's by default (Letter in the US), --paper otherwise, in the PDF and in the
+# workbook's page set-up alike.
+LC_ALL=en_US.UTF-8 "$cli" --pdf "$tmp/us.pdf" --pdf-fit page "Ada" 5 "$tmp/us.xls"
+pdf_field "$tmp/us.pdf" "Page size" | grep -q "792 x 612" || fail "the US locale's paper is not Letter"
+"$cli" --pdf "$tmp/legal.pdf" --paper legal "Ada" 5 "$tmp/legal.xls"
+pdf_field "$tmp/legal.pdf" "Page size" | grep -q "612 x 1008" || fail "--paper legal"
+# The SETUP record's paper size (its first field): 1 Letter, 5 Legal.
+setup_paper() { od -An -tx1 -v "$1" | tr -d '\n' | grep -o ' a1 00 22 00 [0-9a-f][0-9a-f] 00' | head -1 | cut -c14-15; }
+[ "$(setup_paper "$tmp/us.xls")" = 01 ] && [ "$(setup_paper "$tmp/legal.xls")" = 05 ] ||
+    fail "the workbook's page set-up does not name the paper"
+set +e
+"$cli" --pdf "$tmp/b5.pdf" --paper B5 "Ada" 3 "$tmp/b5.xls" 2>"$tmp/err"; code=$?
+set -e
+[ "$code" -eq 2 ] && [ ! -e "$tmp/b5.xls" ] && grep -q "A4, Letter, Legal, A3, Tabloid" "$tmp/err" ||
+    fail "unknown --paper exit $code, want 2, no files and the papers named"
+
+# A plan beyond the page limit is refused before anything is written, with the page count.
+set +e
+"$cli" --pdf "$tmp/huge.pdf" --pdf-pages-wide 20 "Ada" 15 "$tmp/huge.xls" 2>"$tmp/err"; code=$?
+set -e
+[ "$code" -eq 2 ] && [ ! -e "$tmp/huge.xls" ] && [ ! -e "$tmp/huge.pdf" ] ||
+    fail "a 35,115-page poster exit $code, want 2 and no files"
+grep -q "35,115 pages, more than the limit of 1,000; give --max-pages 35115" "$tmp/err" ||
+    fail "the refusal does not say how many pages: $(cat "$tmp/err")"
+"$cli" --pdf "$tmp/g9many.pdf" --max-pages 1 --pdf-fit page "Ada" 9 "$tmp/g9many.xls" ||
+    fail "--max-pages 1 refuses a one-page plan"
 
 echo "cli: all checks passed"

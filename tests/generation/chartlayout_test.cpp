@@ -19,7 +19,7 @@ struct LaidOutChart {
         sheet = app->workbooks()->add()->activeSheet();
         Guard g(dialogs, loc::kForm1PushButton1Click);
         LayOutChart(g, sheet, {[=] { return name; }, [=] { return generations; }});
-        SetUpPrinting(g, sheet);
+        SetUpPrinting(g, sheet, Paper::Letter);
     }
     ~LaidOutChart() { app->quit(); }
 
@@ -86,6 +86,7 @@ TEST(ChartLayout, ThreeGenerationsWorkedExample) {
     EXPECT_EQ(setup->fitToPagesWide(), 1);
     EXPECT_EQ(setup->fitToPagesTall(), 0);
     EXPECT_TRUE(setup->centerHorizontally());
+    EXPECT_EQ(setup->paperSize(), 1); // the paper of the run: Letter
 }
 
 TEST(ChartLayout, TitleRowsAndColumnWidths) {

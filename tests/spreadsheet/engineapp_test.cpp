@@ -97,6 +97,9 @@ TEST(EngineObjects, AddressesAndSheetLimits) {
             << rows;
     EXPECT_FALSE(failureOf([&] { page->setFitToPagesWide(-1); }).isEmpty());
     EXPECT_FALSE(failureOf([&] { page->setFitToPagesTall(32768); }).isEmpty());
+    page->setPaperSize(1);
+    EXPECT_FALSE(failureOf([&] { page->setPaperSize(0); }).isEmpty());
+    EXPECT_EQ(page->paperSize(), 1);
     EXPECT_EQ(page->printArea(), QStringLiteral("$B$2:$F$35"));
     EXPECT_EQ(page->printTitleRows(), QStringLiteral("$2:$3"));
     EXPECT_EQ(page->fitToPagesWide(), 1);

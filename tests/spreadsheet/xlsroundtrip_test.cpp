@@ -64,6 +64,7 @@ void buildVariedWorkbook(WorkbookModel& workbook) {
     SheetModel& second = workbook.addSheet(QStringLiteral("Notes"));
     second.setValue(1, 1, QStringLiteral("second sheet"));
     second.pageSetup().landscape = true;
+    second.pageSetup().paperSize = 1; // Letter
     second.pageSetup().titleRowFirst = second.pageSetup().titleRowLast = 1;
     for (int row = 1; row <= 70; ++row)
         second.setValue(row, 2, QStringLiteral("row %1").arg(row % 9)); // shared strings

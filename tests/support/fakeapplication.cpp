@@ -105,6 +105,11 @@ public:
         mLog->enter("PageSetup.setCenterHorizontally");
         mInner->setCenterHorizontally(v);
     }
+    int paperSize() const override { return mInner->paperSize(); }
+    void setPaperSize(int v) override {
+        mLog->enter("PageSetup.setPaperSize");
+        mInner->setPaperSize(v);
+    }
 
 private:
     xl::Ref<xl::PageSetup> mInner;

@@ -282,6 +282,13 @@ public:
     void setFitToPagesTall(int pages) override { setup().fitToPagesTall = fitPages(pages); }
     bool centerHorizontally() const override { return setup().centerHorizontally; }
     void setCenterHorizontally(bool on) override { setup().centerHorizontally = on; }
+    int paperSize() const override { return setup().paperSize; }
+    void setPaperSize(int paper) override {
+        // The codes a 97-2003 page set-up stores: 1 to 41 and a few beyond.
+        if (paper < 1 || paper > 255)
+            throw Failure(refused(QStringLiteral("PaperSize")));
+        setup().paperSize = paper;
+    }
 
 private:
     static QString refused(const QString& property) {

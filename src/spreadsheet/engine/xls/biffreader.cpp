@@ -607,10 +607,13 @@ private:
 
     void readSetup(Fields& f) {
         PageSetup& setup = mSheet.pageSetup();
-        f.skip(6);
+        const std::uint16_t paper = f.u16();
+        f.skip(4);
         setup.fitToPagesWide = f.u16();
         setup.fitToPagesTall = f.u16();
         const std::uint16_t flags = f.u16();
+        // The paper counts only where the printer settings are set.
+        setup.paperSize = (flags & 0x0004) || paper == 0 ? kPaperA4 : paper;
         // Orientation counts only where the printer settings and the orientation are set.
         setup.landscape = !(flags & 0x0044) && !(flags & 0x0002);
     }

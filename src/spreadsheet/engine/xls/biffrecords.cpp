@@ -367,7 +367,7 @@ void appendVCenter(QByteArray& out, bool centred) {
 
 void appendSetup(QByteArray& out, const SetupRecord& setup) {
     putHeader(out, kSetup, 34);
-    putU16(out, kPaperA4);
+    putU16(out, setup.paper);
     putU16(out, 100); // scale in per cent, when not fitted
     putU16(out, 1);   // first page number
     putU16(out, setup.fitWidth);

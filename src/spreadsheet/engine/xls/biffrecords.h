@@ -104,6 +104,7 @@ enum BuiltInName : std::uint8_t { kPrintArea = 0x06, kPrintTitles = 0x07 };
 struct SetupRecord {
     std::uint16_t fitWidth = 1, fitHeight = 1; // pages; 0: as many as needed
     bool landscape = false;
+    std::uint16_t paper = 9; // A4
     bool operator==(const SetupRecord&) const = default;
 };
 inline constexpr std::uint16_t kPaperA4 = 9;
@@ -164,7 +165,7 @@ qsizetype appendIndex(QByteArray& out, std::uint32_t rowFirst, std::uint32_t row
                       int blockCount);
 void appendDefaultRowHeight(QByteArray& out);
 void appendWsBool(QByteArray& out, bool fitToPages);
-// The page set-up block: no header or footer, the centring and the SETUP record (A4).
+// The page set-up block: no header or footer, the centring and the SETUP record.
 void appendHeader(QByteArray& out);
 void appendFooter(QByteArray& out);
 void appendHCenter(QByteArray& out, bool centred);

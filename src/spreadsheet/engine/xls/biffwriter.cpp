@@ -182,7 +182,8 @@ private:
         appendVCenter(mOut, false);
         auto pages = [](int n) { return static_cast<std::uint16_t>(std::clamp(n, 0, 32767)); };
         appendSetup(mOut,
-                    {pages(setup.fitToPagesWide), pages(setup.fitToPagesTall), setup.landscape});
+                    {pages(setup.fitToPagesWide), pages(setup.fitToPagesTall), setup.landscape,
+                     static_cast<std::uint16_t>(std::clamp(setup.paperSize, 1, 255))});
     }
 
     // Runs of columns sharing width and default XF; the sheet-wide format reaches all 256.

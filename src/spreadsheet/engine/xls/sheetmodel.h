@@ -135,6 +135,7 @@ struct PageSetup {
     int fitToPagesTall = 1;
     bool centerHorizontally = false;
     bool landscape = false;
+    int paperSize = 9; // the paper size code: 9 A4, 1 Letter, 5 Legal, 8 A3, 3 Tabloid
     bool operator==(const PageSetup&) const = default;
 };
 
