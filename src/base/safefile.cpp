@@ -80,42 +80,89 @@ bool mayFollow(const struct stat& link, const struct stat& folder) {
     return !shared || link.st_uid == ::geteuid() || link.st_uid == folder.st_uid;
 }
 
-// Follows the link at `path` (whose lstat is `st`) link by link, each only where the rule above
-// allows, and returns the path of what it leads to, `st` then describing that.
-QByteArray followLinks(const QString& reported, QByteArray path, struct stat& st) {
-    for (int hops = 0; S_ISLNK(st.st_mode); ++hops) {
-        if (hops == 40)
-            throw WriteFailure(reported, ELOOP);
-        const QByteArray folder = folderOf(path);
-        struct stat folderStat {};
-        if (::stat(folder.constData(), &folderStat) != 0)
-            throw WriteFailure(reported, errno);
-        if (!mayFollow(st, folderStat))
-            throw WriteFailure::refusedTarget(
-                reported, QStringLiteral("the link %1 belongs to another user and lies in a "
-                                         "folder anyone may write to, so it is not followed")
-                              .arg(QFile::decodeName(path)));
-        char buffer[PATH_MAX];
-        const ssize_t size = ::readlink(path.constData(), buffer, sizeof buffer);
-        if (size < 0 || size == sizeof buffer)
-            throw WriteFailure(reported, size < 0 ? errno : ENAMETOOLONG);
-        const QByteArray leadsTo(buffer, size);
-        path = leadsTo.startsWith('/') ? leadsTo : folder + '/' + leadsTo;
-        if (::lstat(path.constData(), &st) != 0) {
-            if (errno == ENOENT)
-                throw WriteFailure::refusedTarget(reported,
-                                                  QStringLiteral("the link leads to no file"));
-            throw WriteFailure(reported, errno);
-        }
-    }
-    return path;
+QByteArray readLink(const QString& reported, const QByteArray& link) {
+    char buffer[PATH_MAX];
+    const ssize_t size = ::readlink(link.constData(), buffer, sizeof buffer);
+    if (size < 0 || size == sizeof buffer)
+        throw WriteFailure(reported, size < 0 ? errno : ENAMETOOLONG);
+    return QByteArray(buffer, size);
+}
+
+// The parts of a path, last first, as the walk below takes them.
+void pushParts(QList<QByteArray>& parts, const QByteArray& path) {
+    const QList<QByteArray> split = path.split('/');
+    for (auto part = split.rbegin(); part != split.rend(); ++part)
+        if (!part->isEmpty() && *part != ".")
+            parts.append(*part);
 }
 
 struct Target {
     QByteArray path; // where the new file goes: for a link, the file it leads to
     bool exists = false;
-    mode_t permissions = 0;
+    struct stat st {};
 };
+
+// Walks `path` part by part as the kernel would, with every link on it (a folder's, or the last
+// part's when `followLast`) followed only where the rule above allows, whatever the system's
+// own setting: a root run must not be led out of /tmp by another user's link.
+Target resolve(const QString& reported, const QByteArray& path, bool followLast) {
+    QByteArray done; // the folders walked, no link among them; empty for "/"
+    if (!path.startsWith('/')) {
+        char cwd[PATH_MAX];
+        if (!::getcwd(cwd, sizeof cwd))
+            throw WriteFailure(reported, errno);
+        done = cwd == QByteArrayLiteral("/") ? QByteArray() : QByteArray(cwd);
+    }
+    QList<QByteArray> parts;
+    pushParts(parts, path);
+    bool lastIsLinked = false; // the last part came from a link
+    for (int links = 0; !parts.isEmpty();) {
+        const QByteArray part = parts.takeLast();
+        if (part == "..") {
+            done.truncate(std::max<qsizetype>(done.lastIndexOf('/'), 0));
+            continue;
+        }
+        const bool last = parts.isEmpty();
+        const QByteArray here = done + '/' + part;
+        struct stat st {};
+        if (::lstat(here.constData(), &st) != 0) {
+            if (errno != ENOENT)
+                throw WriteFailure(reported, errno);
+            if (lastIsLinked)
+                throw WriteFailure::refusedTarget(reported,
+                                                  QStringLiteral("the link leads to no file"));
+            QByteArray rest = here; // made by the write, or a missing folder it reports
+            while (!parts.isEmpty())
+                rest += '/' + parts.takeLast();
+            return {rest, false, {}};
+        }
+        if (!S_ISLNK(st.st_mode) || (last && !followLast)) {
+            done = here;
+            if (last)
+                return {done, true, st};
+            continue;
+        }
+        struct stat folder {};
+        if (++links > 40 || ::stat(done.isEmpty() ? "/" : done.constData(), &folder) != 0)
+            throw WriteFailure(reported, links > 40 ? ELOOP : errno);
+        if (!mayFollow(st, folder))
+            throw WriteFailure::refusedTarget(
+                reported, QStringLiteral("the link %1 belongs to another user and lies in a "
+                                         "folder anyone may write to, so it is not followed")
+                              .arg(QFile::decodeName(here)));
+        const QByteArray leadsTo = readLink(reported, here);
+        if (leadsTo.startsWith('/'))
+            done.clear();
+        lastIsLinked = lastIsLinked || last;
+        pushParts(parts, leadsTo);
+    }
+    // Only folders: "/", or a path that ends in "..".
+    struct stat st {};
+    const QByteArray folder = done.isEmpty() ? QByteArrayLiteral("/") : done;
+    if (::stat(folder.constData(), &st) != 0)
+        throw WriteFailure(reported, errno);
+    return {folder, true, st};
+}
 
 // What the write may do at `path`; refuses what it must not replace before anything is written.
 Target lookAt(const QString& path, ExistingFile existing) {
@@ -123,24 +170,19 @@ Target lookAt(const QString& path, ExistingFile existing) {
         throw WriteFailure(path, ENOENT);
     if (path.endsWith(QLatin1Char('/')))
         throw WriteFailure::refusedTarget(path, EISDIR);
-    QByteArray resolved = encoded(path);
-    struct stat st {};
-    if (::lstat(resolved.constData(), &st) != 0) {
-        if (errno == ENOENT) // a missing folder is reported when the file is created
-            return {resolved, false, 0};
-        throw WriteFailure(path, errno);
-    }
+    const Target target = resolve(path, encoded(path), existing == ExistingFile::Replace);
+    if (!target.exists)
+        return target;
     if (existing == ExistingFile::Keep)
         throw WriteFailure(path, EEXIST);
-    resolved = followLinks(path, resolved, st);
-    if (S_ISDIR(st.st_mode))
+    if (S_ISDIR(target.st.st_mode))
         throw WriteFailure::refusedTarget(path, EISDIR);
-    if (!S_ISREG(st.st_mode))
+    if (!S_ISREG(target.st.st_mode))
         throw WriteFailure::refusedTarget(path, QStringLiteral("not a regular file"));
     // Replacing goes by the folder's rights; a file the user may not change stays unchanged.
-    if (::faccessat(AT_FDCWD, resolved.constData(), W_OK, AT_EACCESS) != 0)
+    if (::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0)
         throw WriteFailure(path, errno);
-    return {resolved, true, static_cast<mode_t>(st.st_mode & 07777)};
+    return target;
 }
 
 // A name beside `target` for a file on its way: the target's name, its end cut off where the
@@ -268,7 +310,7 @@ public:
             openNamed();
         // A replaced file keeps its permissions; a new one gets the usual ones (umask).
         if (mTarget.exists)
-            ::fchmod(mFd, mTarget.permissions);
+            ::fchmod(mFd, mTarget.st.st_mode & 07777);
     }
     ~File() {
         if (mFd >= 0)

@@ -217,6 +217,7 @@ TEST_F(SafeFile, FollowsLinksOnlyAsTheKernelWouldForRootAndAnotherUser) {
     ASSERT_EQ(link("nobody", "shared/own", "nobodys/tree"), 0);
     ASSERT_EQ(link("daemon", "daemons/owners", "nobodys/tree"), 0);
     ASSERT_EQ(link("daemon", "open/unsticky", "nobodys/tree"), 0);
+    ASSERT_EQ(link("daemon", "shared/out", "."), 0); // a folder's link, to root's folder
 
     try {
         writeFileSafely(path("shared/chain"), QByteArray("root's content"));
@@ -225,6 +226,14 @@ TEST_F(SafeFile, FollowsLinksOnlyAsTheKernelWouldForRootAndAnotherUser) {
         EXPECT_TRUE(f.targetRefused());
         EXPECT_TRUE(f.description().contains("the link " + path("shared/planted") + " "))
             << qPrintable(f.description());
+    }
+    for (const ExistingFile existing : {ExistingFile::Replace, ExistingFile::Keep}) {
+        try {
+            writeFileSafely(path("shared/out/passwd"), QByteArray("root's content"), existing);
+            ADD_FAILURE() << "written through another user's link to a folder";
+        } catch (const WriteFailure& f) {
+            EXPECT_TRUE(f.description().contains("the link " + path("shared/out") + " "));
+        }
     }
     EXPECT_EQ(test::readAll(path("passwd")), QByteArray("root's file"));
     EXPECT_EQ(writeThrough(path("shared/roots"), "root's new file"), 0);
@@ -237,6 +246,7 @@ TEST_F(SafeFile, FollowsLinksOnlyAsTheKernelWouldForRootAndAnotherUser) {
     EXPECT_EQ(asUser("nobody", [&] { return writeThrough(path("open/unsticky"), "4"); }), 0);
     EXPECT_EQ(test::readAll(path("nobodys/tree")), QByteArray("4"));
     EXPECT_EQ(QDir(path("shared")).entryList(QDir::Files | QDir::System | QDir::Hidden).size(), 5);
+    EXPECT_EQ(QDir(path("")).entryList(QDir::Files).size(), 1);
     EXPECT_EQ(QDir(path("nobodys")).entryList(QDir::Files | QDir::System | QDir::Hidden).size(), 1);
 }
 
