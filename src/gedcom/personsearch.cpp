@@ -303,12 +303,18 @@ void PersonSearch::findByName(std::string_view folded, std::vector<std::int32_t>
     const Interval& narrowest = *std::min_element(
         intervals.begin(), intervals.end(),
         [&](const Interval& a, const Interval& b) { return names(a) < names(b); });
+    // A whole name holds the typed word itself: only the names under that word can be one.
+    const bool wholeNamePossible = std::all_of(intervals.begin(), intervals.end(),
+                                               [](const Interval& in) { return in.exact >= 0; });
+    const std::uint32_t wholeFrom = wholeNamePossible ? mPostingStart[narrowest.exact] : 0;
+    const std::uint32_t wholeTo = wholeNamePossible ? mPostingStart[narrowest.exact + 1] : 0;
     for (std::uint32_t k = mPostingStart[narrowest.first]; k < mPostingStart[narrowest.last]; ++k) {
         const std::int32_t name = mPostings[k];
-        if (!nameHasAll(name, intervals))
+        if (intervals.size() > 1 && !nameHasAll(name, intervals))
             continue;
         const std::int32_t person = mNamePerson[name];
-        const Found how = nameIsExactly(name, intervals) ? WholeName : Matches;
+        const bool whole = k >= wholeFrom && k < wholeTo && nameIsExactly(name, intervals);
+        const Found how = whole ? WholeName : Matches;
         if (found[person] == NotFound)
             hits.push_back(person);
         found[person] = std::max<std::uint8_t>(found[person], how);
@@ -374,34 +380,41 @@ std::vector<PersonMatch> PersonSearch::find(QStringView typed, int limit,
     const std::size_t shown = std::min(hits.size(), static_cast<std::size_t>(std::max(limit, 0)));
     if (shown == 0)
         return {};
-    const auto before = [&](std::int32_t a, std::int32_t b) {
-        if (found[a] != found[b])
-            return found[a] > found[b];
-        return mNameOrder[a] != mNameOrder[b] ? mNameOrder[a] < mNameOrder[b] : a < b;
-    };
-    std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(shown), hits.end(),
-                      before);
-    // People of the same name as the last one shown compete for its place by year of birth.
-    const std::int32_t last = hits[shown - 1];
-    const auto sameAsLast = [&](std::int32_t p) {
-        return found[p] == found[last] && mNameOrder[p] == mNameOrder[last];
-    };
-    const auto end =
-        std::partition(hits.begin() + static_cast<std::ptrdiff_t>(shown), hits.end(), sameAsLast);
-    std::vector<std::pair<std::int32_t, std::int32_t>> chosen; // person, year of birth
-    for (auto it = hits.begin(); it != end; ++it) {
-        const auto year = birthYear(mFile, *it);
-        chosen.emplace_back(*it, year ? year->value : INT_MAX); // unknown last
+    // One number per person, so that choosing the first few of many is a sort of numbers: how
+    // well they match, their name's place, and the person.
+    std::vector<std::uint64_t> keys(hits.size());
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        const std::int32_t p = hits[i];
+        keys[i] = (std::uint64_t(CrossReference - found[p]) << 62) |
+                  (std::uint64_t(mNameOrder[p]) << 31) | std::uint64_t(p);
     }
-    std::sort(chosen.begin(), chosen.end(), [&](const auto& a, const auto& b) {
-        if (found[a.first] != found[b.first] || mNameOrder[a.first] != mNameOrder[b.first])
-            return before(a.first, b.first);
-        return a.second != b.second ? a.second < b.second : a.first < b.first;
+    const auto shownEnd = keys.begin() + static_cast<std::ptrdiff_t>(shown);
+    std::partial_sort(keys.begin(), shownEnd, keys.end());
+    // People of the same name as the last one shown compete for its place by year of birth.
+    const std::uint64_t lastName = keys[shown - 1] >> 31;
+    const auto end = std::partition(shownEnd, keys.end(),
+                                    [&](std::uint64_t key) { return key >> 31 == lastName; });
+    struct Chosen {
+        std::uint64_t key;
+        int born;
+    };
+    std::vector<Chosen> chosen;
+    for (auto it = keys.begin(); it != end; ++it) {
+        const auto person = static_cast<std::int32_t>(*it & 0x7FFFFFFF);
+        const auto year = birthYear(mFile, person);
+        chosen.push_back({*it, !year                   ? INT_MAX // unknown last
+                               : year->beforeCommonEra ? -year->value
+                                                       : year->value});
+    }
+    std::sort(chosen.begin(), chosen.end(), [](const Chosen& a, const Chosen& b) {
+        if (a.key >> 31 != b.key >> 31)
+            return a.key < b.key;
+        return a.born != b.born ? a.born < b.born : a.key < b.key;
     });
     std::vector<PersonMatch> matches;
     matches.reserve(shown);
     for (std::size_t i = 0; i < shown; ++i)
-        matches.push_back(matchOf(chosen[i].first));
+        matches.push_back(matchOf(static_cast<std::int32_t>(chosen[i].key & 0x7FFFFFFF)));
     return matches;
 }
 
