@@ -123,6 +123,14 @@ TEST_F(PersonSearchTest, WholeNamesFirstThenByNameAndBirthAndTheCount) {
     found("nobody", 5, &total);
     EXPECT_EQ(total, 0u);
 
+    const auto catos = readFamilyFile("0 HEAD\n0 @C1@ INDI\n1 NAME Cato\n0 @C2@ INDI\n1 NAME Cato\n"
+                                      "1 BIRT\n2 DATE 10\n0 @C3@ INDI\n1 NAME Cato\n1 BIRT\n"
+                                      "2 DATE 44 BC\n0 TRLR\n");
+    std::vector<std::int32_t> byBirth;
+    for (const PersonMatch& m : PersonSearch(*catos).find(u"cato", 3))
+        byBirth.push_back(m.person);
+    EXPECT_EQ(byBirth, (std::vector<std::int32_t>{2, 1, 0})) << "44 BC, AD 10, unknown";
+
     const auto matches = search.find(u"ada king", 1);
     ASSERT_EQ(matches.size(), 1u);
     EXPECT_EQ(matches[0].display, describePerson(*file, person("I2")));
