@@ -2,6 +2,7 @@
 
 #include "mainwindow/services/dialogs.h"
 #include "mainwindow/services/errorreport.h"
+#include "mainwindow/services/screenfit.h"
 #include "mainwindow/services/settingsstore.h"
 
 #include <QCloseEvent>
@@ -47,6 +48,8 @@ Form1::Form1(DialogService& dialogs, SettingsStore& store, PreviewHandOff& previ
     setMouseTracking(true);
     createControls();
     connectHandlers();
+    // On a screen too small for the window, its contents scroll inside it.
+    ScreenFit::install(this);
 }
 
 void Form1::createControls() {

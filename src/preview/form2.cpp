@@ -7,6 +7,7 @@
 #include "mainwindow/services/errorreport.h"
 #include "mainwindow/services/pointer.h"
 #include "mainwindow/services/pushbutton.h"
+#include "mainwindow/services/screenfit.h"
 #include "previewcontrols.h"
 #include "previewmath.h"
 #include "spreadsheet/excel1.h"
@@ -88,6 +89,8 @@ Form2::Form2(DialogService& dialogs, QWidget* parent)
       mDialogs(dialogs), mKillFile(KillFile), mEndProcess(endProcess) {
     createControls();
     Form_Load();
+    // On a screen too small for the window, its contents scroll inside it.
+    ScreenFit::install(this);
 }
 
 // ---- Controls ------------------------------------------------------------------------------
@@ -653,25 +656,26 @@ void Form2::showFound(const ChartFind::Found& found) {
                    .arg(mChartTexts->text(found.index)));
 }
 
-// Brings a part of the picture (Picture1's coordinates) to the middle of the viewport, as far
-// as the bars reach, on the bars' grid.
+// Brings a part of the picture (Picture1's coordinates) into the viewport, in its middle where
+// it fits and as far as the bars reach, on the bars' grid.
 void Form2::scrollToShow(const QRectF& part) {
     struct Axis {
         QScrollBar* bar;
         Int16 step;
         std::int32_t& remainder;
-        double centre;
+        double start;
+        double length;
         int inside;
     };
     Axis axes[] = {
-        {HScroll1, mHStep, mHRemainder, part.center().x(), mViewportInside->width()},
-        {VScroll1, mVStep, mVRemainder, part.center().y(), mViewportInside->height()},
+        {HScroll1, mHStep, mHRemainder, part.left(), part.width(), mViewportInside->width()},
+        {VScroll1, mVStep, mVRemainder, part.top(), part.height(), mViewportInside->height()},
     };
     for (Axis& a : axes) {
         if (!a.bar->isEnabled() || a.step <= 0)
             continue;
         a.remainder = 0;
-        moveBarTo(a.bar, valueToCentre(a.centre, a.inside, a.step, a.bar->maximum()));
+        moveBarTo(a.bar, valueToShow(a.start, a.length, a.inside, a.step, a.bar->maximum()));
     }
 }
 

@@ -93,9 +93,11 @@ int pageUnits(int viewportInner, int step) {
     return std::max(1, (viewportInner - kPageOverlap) / step);
 }
 
-int valueToCentre(double centre, int viewportInner, int step, int maximum) {
-    const double wanted = (centre - viewportInner / 2.0) / step;
-    return static_cast<int>(std::clamp<double>(std::round(wanted), 0, maximum));
+int valueToShow(double start, double length, int viewportInner, int step, int maximum) {
+    constexpr double margin = 8.0;
+    const double left =
+        length <= viewportInner ? start + (length - viewportInner) / 2.0 : start - margin;
+    return static_cast<int>(std::clamp<double>(std::round(left / step), 0, maximum));
 }
 
 int wheelUnitsPerNotch(int step) {

@@ -80,9 +80,9 @@ std::int32_t positionForValue(int value, int maximum, int step, std::int32_t rem
 inline constexpr int kPageOverlap = 40;
 int pageUnits(int viewportInner, int step);
 
-// The bar's value that brings `centre` (a position on the picture) nearest the middle of a
-// viewport `viewportInner` pixels across.
-int valueToCentre(double centre, int viewportInner, int step, int maximum);
+// The bar's value that shows the part of the picture from `start`, `length` pixels long: in
+// the middle of a viewport `viewportInner` pixels across where it fits, else from its start.
+int valueToShow(double start, double length, int viewportInner, int step, int maximum);
 
 // One wheel notch is 120 units of rotation (eighths of a degree).
 inline constexpr int kWheelNotch = 120;

@@ -4,7 +4,9 @@
 # generations (both remembered in the settings store) and presses "Start Creating Template";
 # the preview window appears, the main window goes, and a temporary workbook
 # qorrow????????.xls lies in the temporary folder. SIGTERM then ends the program as closing the
-# preview does: status 0, and the temporary workbook is gone. The script starts its own X server.
+# preview does: status 0, and the temporary workbook is gone. A second start makes a
+# 12-generation chart and drags it (see drag_on_a_twelve_generation_chart). The script starts
+# its own X server.
 #
 # Usage: form1_e2e.sh <path to pedigrafa>
 set -euo pipefail
@@ -39,6 +41,72 @@ visible_windows() { xdotool search --onlyvisible --name "^${title}\$"; }
 main_window_or_end() {
     [ "$(ended "$1")" = ended ] && { echo ended; return; }
     visible_windows | head -n1
+}
+
+# ---- A drag on a 12-generation chart ------------------------------------------------------
+# A drag that ends 200 pixels down a 12-generation chart (about 69,000 pixels tall) leaves the
+# picture exactly where it was let go, and one click on the vertical scroll bar's down arrow
+# then moves it one step (10 pixels) further. The viewport's inside lies 10 pixels into the
+# preview window, 618 x 491 pixels; the bar's down arrow at 638,495.
+
+# Prints the preview's viewport into file $2 (the window's id in $1).
+viewport_shot() {
+    local x y
+    eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(X|Y)=')"
+    import -window root -crop "618x491+$((X + 10))+$((Y + 10))" +repage "$2"
+}
+
+# Prints how many pixels two pictures differ in.
+differing_pixels() { compare -metric AE "$1" "$2" null: 2>&1 || true; }
+
+drag_on_a_twelve_generation_chart() {
+    local exe=$1 work=$PQ_E2E_WORK
+    "$exe" >"$work/app.log" 2>&1 &
+    app_pid=$!
+    local form1
+    form1=$(poll 90 main_window_or_end "$app_pid") || fail "the main window did not appear again"
+    [ "$form1" = ended ] && fail "the program ended before its main window appeared"
+    xdotool windowactivate --sync "$form1" 2>/dev/null || xdotool windowfocus --sync "$form1"
+    sleep 1
+    xdotool key Tab
+    xdotool type --delay 30 "12"
+    xdotool mousemove --window "$form1" 268 21 click 1
+    local preview
+    preview=$(poll 180 bash -c "xdotool search --onlyvisible --name '^${title}\$' | grep -vx '$form1'") ||
+        fail "the preview window of the 12-generation chart did not appear"
+    sleep 1
+
+    xdotool mousemove --window "$preview" 300 400 mousedown 1
+    for y in 380 340 300 260 220 200; do
+        xdotool mousemove --window "$preview" 300 "$y"
+        sleep 0.1
+    done
+    sleep 0.5
+    viewport_shot "$preview" "$work/held.png"
+    # Boxes, lines and the white between them: the picture is there to be compared.
+    [ "$(convert "$work/held.png" -format %k info:)" -gt 2 ] || fail "the viewport shows no chart"
+    xdotool mouseup 1
+    sleep 0.5
+    viewport_shot "$preview" "$work/dropped.png"
+    local moved
+    moved=$(differing_pixels "$work/held.png" "$work/dropped.png")
+    [ "$moved" = 0 ] || fail "the picture moved when the drag was let go ($moved pixels changed)"
+
+    xdotool mousemove --window "$preview" 640 600
+    sleep 0.3
+    viewport_shot "$preview" "$work/before-step.png"
+    xdotool mousemove --window "$preview" 638 495 click 1
+    sleep 0.5
+    viewport_shot "$preview" "$work/after-step.png"
+    # One step moves the picture 10 pixels up: the rows below the top 10 rise to the top.
+    convert "$work/before-step.png" -crop 618x481+0+10 +repage "$work/expected.png"
+    convert "$work/after-step.png" -crop 618x481+0+0 +repage "$work/stepped.png"
+    moved=$(differing_pixels "$work/expected.png" "$work/stepped.png")
+    [ "$moved" = 0 ] || fail "the scroll bar's step after the drag did not move on from the drop"
+
+    kill -TERM "$app_pid"
+    poll 20 ended "$app_pid" >/dev/null || fail "the program did not end after SIGTERM"
+    wait "$app_pid" || true
 }
 
 inner() {
@@ -89,6 +157,8 @@ inner() {
     [ "$status" -eq 0 ] || fail "after SIGTERM the program ended with status $status"
     workbooks=$(find "$TEMP" -maxdepth 1 -name 'qorrow*' | wc -l)
     [ "$workbooks" -eq 0 ] || fail "SIGTERM left the temporary workbook in $TEMP"
+
+    drag_on_a_twelve_generation_chart "$exe"
     echo "PASS"
 }
 
@@ -98,7 +168,7 @@ if [ "${1:-}" = "--inner" ]; then
 fi
 
 . "$(dirname "$0")/../support/require_tools.sh"
-require_tools Xvfb xdotool
+require_tools Xvfb xdotool import compare convert
 
 exe=$(realpath "$1")
 work=$(mktemp -d)
