@@ -82,9 +82,10 @@ private:
     std::unique_ptr<File> mFile;
 };
 
-// Commits every write, in order, only once all are complete. When one cannot be committed (its
-// name taken meanwhile, or it became a folder), those already committed are undone: a new name
-// is removed again, a replaced file gets its old content back.
+// Commits every write, in order, only once all are complete, with signals held back until the
+// last is in place. When one cannot be committed (its name taken meanwhile, or it became a
+// FIFO), those already committed are undone: a new name is removed again, a replaced file gets
+// its old content back. Either way the writes are spent.
 void commitAll(std::span<SafeWrite> writes);
 
 // Removes every temporary file a write has made and not yet put in place (a file without a name
