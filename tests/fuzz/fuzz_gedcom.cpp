@@ -1,13 +1,17 @@
 // libFuzzer entry point: any byte string given to the family-tree reader either reads (with
 // warnings) or throws FormatFailure; whatever reads is used as the chart uses it: the first
 // person chosen by their own name, their pedigree, names and life years. The loader's early
-// verdict on the file's opening, taken on a cut of it, must agree with the whole reading.
+// verdict on the file's opening, taken on a cut of it, must agree with the whole reading. The
+// window's person search is built over it and searched, and its resolution of the name must be
+// the tool's choice.
 
 #include "base/failure.h"
 #include "gedcom/dates.h"
 #include "gedcom/familyload.h"
 #include "gedcom/pedigree.h"
+#include "gedcom/personsearch.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +27,23 @@ void useAsTheChartDoes(const pq::gedcom::FamilyFile& file) {
             pq::gedcom::describePerson(file, who);
 }
 
+void searchAsTheWindowDoes(const pq::gedcom::FamilyFile& file) {
+    if (file.people().empty())
+        return;
+    const pq::gedcom::PersonSearch search(file);
+    const QString name = pq::gedcom::chartName(file, 0);
+    for (const QString& typed : {name, name.left(3), name.section(QLatin1Char(' '), -1)}) {
+        std::size_t total = 0;
+        if (search.find(typed, 5, &total).size() > std::min<std::size_t>(total, 5))
+            std::abort();
+        const pq::gedcom::PersonChoice tool = pq::gedcom::choosePerson(file, typed);
+        const pq::gedcom::Resolution window = search.resolve(typed);
+        if (window.person != tool.person || window.candidates.size() != tool.candidates.size() ||
+            window.total != (tool.person >= 0 ? 1 : tool.pool))
+            std::abort(); // the window would choose another person than the tool
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -32,7 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Opening opening = pq::gedcom::judgeOpening(bytes.left(cut), false);
     bool refused = false;
     try {
-        useAsTheChartDoes(*pq::gedcom::readFamilyFile(bytes));
+        const auto file = pq::gedcom::readFamilyFile(bytes);
+        useAsTheChartDoes(*file);
+        searchAsTheWindowDoes(*file);
     } catch (const pq::gedcom::FormatFailure&) {
         refused = true;
     }
