@@ -1,6 +1,7 @@
 // pedigrafa-cli: blank family-tree chart workbooks from the command line.
 
 #include "base/numeric.h"
+#include "cli_cleanup.h"
 #include "generation/batchchart.h"
 
 #include <QCommandLineParser>
@@ -8,8 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -107,37 +108,14 @@ bool drawsAnything(int argc, char* argv[]) {
     return false;
 }
 
-// A cron job or a root shell has no session runtime folder; the GUI application would warn
-// about it on stderr and make a shared one in /tmp. Drawing needs no session, so it gets a
-// private folder, removed at any exit (the option parser ends the process itself on --help).
-void usePrivateRuntimeFolderIfNone() {
-#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
-    static std::string folder;
-    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        return;
-    std::error_code error;
-    std::string name = (std::filesystem::temp_directory_path(error) / "pedigrafa-XXXXXX").string();
-    if (error || !mkdtemp(name.data()))
-        return;
-    folder = name;
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(folder));
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    });
-#endif
-}
-
-} // namespace
-
-int main(int argc, char* argv[]) {
+int run(int argc, char* argv[]) {
     // Pictures and PDFs need fonts, which need a GUI application, never a window: draw
     // offscreen. A workbook alone starts sooner without one.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const bool draws = drawsAnything(argc, argv);
     if (draws)
-        usePrivateRuntimeFolderIfNone();
+        pq::cli::usePrivateRuntimeFolderIfNone();
     const std::unique_ptr<QCoreApplication> app =
         draws ? std::make_unique<QGuiApplication>(argc, argv)
               : std::make_unique<QCoreApplication>(argc, argv);
@@ -225,4 +203,16 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "pedigrafa-cli: warning: %s\n", qPrintable(located(w)));
     printErrors(result.errors);
     return result.exitCode;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    pq::cli::cleanUpAtSignals();
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "pedigrafa-cli: Out of memory\n");
+        return 1;
+    }
 }

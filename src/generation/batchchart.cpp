@@ -10,11 +10,12 @@
 #include "spreadsheet/engine/engineapp.h"
 #include "spreadsheet/engine/rangepicture.h"
 #include "spreadsheet/engine/xls/xlsfile.h"
-#include "spreadsheet/picture.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QLocale>
 #include <cerrno>
+#include <limits>
 #include <new>
 #include <optional>
 
@@ -22,13 +23,27 @@ namespace pq {
 
 namespace {
 
-// Collects the failed steps instead of showing them.
+// Collects the failed steps instead of showing them. The first tells what went wrong; once
+// memory runs out every later step fails too, so the rest are counted, not listed.
 class CollectingFailures final : public FailureListener {
 public:
     void stepFailed(const StepFailure& failure) override {
-        errors << QStringLiteral("step %1: %2").arg(failure.label).arg(failure.description);
+        if (mFirst.label == 0)
+            mFirst = failure;
+        else
+            ++mMore;
     }
-    QStringList errors;
+    bool any() const { return mFirst.label != 0; }
+    QStringList errors() const {
+        QStringList out{QStringLiteral("step %1: %2").arg(mFirst.label).arg(mFirst.description)};
+        if (mMore > 0)
+            out << QStringLiteral("%1 more steps failed after it").arg(mMore);
+        return out;
+    }
+
+private:
+    StepFailure mFirst;
+    int mMore = 0;
 };
 
 BatchResult fail(int code, const QString& message,
@@ -36,19 +51,41 @@ BatchResult fail(int code, const QString& message,
     return BatchResult{false, code, {message}, warnings};
 }
 
+bool isPng(const QString& path) {
+    return path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
+}
+
+QString tooLargeForABitmap() {
+    return QStringLiteral("the chart is too large for a bitmap; write an SVG picture instead");
+}
+
+// A bitmap's size is known from the chart's geometry alone, before anything is drawn.
+bool bitmapAffordable(const engine::SheetModel& sheet, const engine::CellRect& used) {
+    const QSize size = engine::rangeGeometry(sheet, used).size();
+    return qint64(size.width()) * size.height() <= engine::kMaxPictureBitmapPixels;
+}
+
+// The picture's bytes, SVG or PNG. A PNG is encoded in memory first, so that a disk that fills
+// up is reported once, by the writer, not by the encoder as well.
+QByteArray pictureBytes(const engine::SheetModel& sheet, const engine::CellRect& used,
+                        const QString& path) {
+    if (!isPng(path))
+        return engine::renderRangeSvg(sheet, used);
+    if (!bitmapAffordable(sheet, used))
+        throw Failure(tooLargeForABitmap());
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!engine::renderRangeImage(sheet, used).save(&buffer, "PNG"))
+        throw WriteFailure(path, QStringLiteral("the picture cannot be encoded"));
+    return png;
+}
+
 } // namespace
 
 void writeChartPicture(const engine::SheetModel& sheet, const engine::CellRect& used,
                        const QString& path, ExistingFile existing) {
-    if (path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
-        const QImage image = engine::renderRangeImage(sheet, used);
-        if (image.isNull())
-            throw Failure(QStringLiteral("the chart is too large for a bitmap; write an SVG "
-                                         "picture instead"));
-        Picture::fromImage(image).save(path, existing);
-        return;
-    }
-    writeFileSafely(path, engine::renderRangeSvg(sheet, used), existing);
+    writeFileSafely(path, pictureBytes(sheet, used, path), existing);
 }
 
 QString chartTitleOf(const engine::SheetModel& sheet) {
@@ -58,17 +95,50 @@ QString chartTitleOf(const engine::SheetModel& sheet) {
 namespace {
 
 // A print-ready PDF, each page drawing only its part of the chart.
-void writePdf(const engine::SheetModel& sheet, const engine::CellRect& used, const QString& path,
-              const PagePlan& plan, ExistingFile existing) {
+void completePdf(SafeWrite& write, const engine::SheetModel& sheet, const engine::CellRect& used,
+                 const PagePlan& plan) {
     const engine::RangePrintout chart(sheet, used);
-    writeFileSafely(
-        path, [&](QIODevice& file) { writeChartPdf(file, chart, plan, chartTitleOf(sheet)); },
-        existing);
+    write.complete([&](QIODevice& file) { writeChartPdf(file, chart, plan, chartTitleOf(sheet)); });
 }
 
 QString existsMessage(const QString& path) {
     return QStringLiteral("%1 exists; use --force to overwrite it").arg(path);
 }
+
+BatchResult writeFailed(const WriteFailure& f, bool force,
+                        const QList<gedcom::FileWarning>& warnings = {}) {
+    // Without --force nothing is replaced, not even a file another writer made meanwhile.
+    if (f.systemError() == EEXIST && !force)
+        return fail(3, existsMessage(f.path()), warnings);
+    // A link that leads nowhere or another user's link in a shared folder: bad input.
+    return fail(f.targetRefused() ? 2 : 1, f.description(), warnings);
+}
+
+// The run's outputs, written all or nothing: each is completed under no final name, and only
+// when all are complete do they take their names together. Dropped before that (a failure, a
+// signal's cleanup), they leave every target as it was.
+struct Outputs {
+    std::optional<SafeWrite> workbook, picture, pdf;
+
+    static Outputs open(const BatchRequest& request) {
+        const ExistingFile existing = request.force ? ExistingFile::Replace : ExistingFile::Keep;
+        Outputs outputs;
+        outputs.workbook.emplace(request.workbookPath, existing);
+        if (!request.picturePath.isEmpty())
+            outputs.picture.emplace(request.picturePath, existing);
+        if (!request.pdfPath.isEmpty())
+            outputs.pdf.emplace(request.pdfPath, existing);
+        return outputs;
+    }
+
+    void commitAll() {
+        std::vector<SafeWrite> writes;
+        for (std::optional<SafeWrite>* write : {&workbook, &picture, &pdf})
+            if (*write)
+                writes.push_back(std::move(**write));
+        pq::commitAll(writes);
+    }
+};
 
 // Refuses a target before any work: a folder, something other than a regular file (a FIFO, a
 // device), or without --force anything at all. The write itself checks again.
@@ -117,16 +187,16 @@ std::optional<BatchResult> checkName(const QString& name) {
                        .arg(QLocale(QLocale::English).toString(longest)));
 }
 
-} // namespace
-
-namespace {
-
 BatchResult makeChartFilesOrThrow(const BatchRequest& request) {
     if (!IsNumeric(request.generations))
         return fail(2, QStringLiteral("the number of generations must be a number, not \"%1\"")
                            .arg(request.generations));
-    if (generationColumnsFor(request.generations) > kMaxGenerationColumns)
+    const double columns = generationColumnsFor(request.generations);
+    if (columns > kMaxGenerationColumns)
         return fail(2, tooManyGenerationsMessage());
+    // The run counts its columns down from a 32-bit number: anything below gives no chart.
+    if (columns - 1.0 < static_cast<double>(std::numeric_limits<std::int32_t>::min()))
+        return fail(2, QStringLiteral("the number of generations is out of range"));
     if (auto refusal = checkName(request.name))
         return *refusal;
     const QStringList targets{request.workbookPath, request.picturePath, request.pdfPath};
@@ -135,8 +205,14 @@ BatchResult makeChartFilesOrThrow(const BatchRequest& request) {
     for (const QString& target : targets)
         if (auto refusal = checkTarget(target, request.force))
             return *refusal;
-    // Without --force nothing is replaced, not even a file another writer made meanwhile.
-    const ExistingFile existing = request.force ? ExistingFile::Replace : ExistingFile::Keep;
+    // Every output is opened before any work, each target looked at again and its new file
+    // made, so that a folder that takes no file fails the run at once.
+    Outputs outputs;
+    try {
+        outputs = Outputs::open(request);
+    } catch (const WriteFailure& f) {
+        return writeFailed(f, request.force);
+    }
 
     ChartFill fill;
     if (!request.gedcomPath.isEmpty()) {
@@ -165,16 +241,17 @@ BatchResult makeChartFilesOrThrow(const BatchRequest& request) {
         FillChart(g, sheet, fill);
         SetUpPrinting(g, sheet, request.pdf.paper);
         // A chart with a failed step is not written: a batch never leaves a partial file.
-        if (failures.errors.isEmpty())
+        if (!failures.any())
             g(214, [&] { workbookFile = engine::workbookFile(workbook); });
         g(220, [&] { app->quit(); });
     }
-    if (!failures.errors.isEmpty())
-        return BatchResult{false, 1, failures.errors, fill.warnings};
+    if (failures.any())
+        return BatchResult{false, 1, failures.errors(), fill.warnings};
 
     try {
-        // The picture is drawn from the saved file, as the window's preview is; the PDF's
-        // pages are counted before anything is written.
+        // The picture and the PDF are drawn from the workbook's bytes, as the window's preview
+        // is; the known limits (a bitmap's size, the PDF's page count) refuse the run before
+        // anything is written.
         std::unique_ptr<engine::WorkbookModel> model;
         std::optional<engine::CellRect> used;
         std::optional<PagePlan> plan;
@@ -183,6 +260,9 @@ BatchResult makeChartFilesOrThrow(const BatchRequest& request) {
             used = model->activeSheet().usedRange();
             if (!used)
                 throw Failure(QStringLiteral("the chart is empty"));
+            if (isPng(request.picturePath) && !bitmapAffordable(model->activeSheet(), *used))
+                return fail(2, request.picturePath + QStringLiteral(": ") + tooLargeForABitmap(),
+                            fill.warnings);
         }
         if (!request.pdfPath.isEmpty()) {
             plan = planPages(chartShape(model->activeSheet(), *used), request.pdf);
@@ -194,16 +274,15 @@ BatchResult makeChartFilesOrThrow(const BatchRequest& request) {
                                 .arg(plan->pageCount()),
                             fill.warnings);
         }
-        writeFileSafely(request.workbookPath, workbookFile, existing);
-        if (!request.picturePath.isEmpty())
-            writeChartPicture(model->activeSheet(), *used, request.picturePath, existing);
-        if (!request.pdfPath.isEmpty())
-            writePdf(model->activeSheet(), *used, request.pdfPath, *plan, existing);
+        outputs.workbook->complete(workbookFile);
+        if (outputs.picture)
+            outputs.picture->complete(
+                pictureBytes(model->activeSheet(), *used, request.picturePath));
+        if (outputs.pdf)
+            completePdf(*outputs.pdf, model->activeSheet(), *used, *plan);
+        outputs.commitAll();
     } catch (const WriteFailure& f) {
-        if (f.systemError() == EEXIST && !request.force)
-            return fail(3, existsMessage(f.path()), fill.warnings);
-        // A link that leads nowhere or another user's link in a shared folder: bad input.
-        return fail(f.targetRefused() ? 2 : 1, f.description(), fill.warnings);
+        return writeFailed(f, request.force, fill.warnings);
     } catch (const Failure& f) {
         return fail(1, f.description(), fill.warnings);
     }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace pq {
 
@@ -217,18 +218,26 @@ void paintPages(QPagedPaintDevice& device, const engine::RangePrintout& chart, c
     if (last < 0 || last >= plan.pageCount())
         last = plan.pageCount() - 1;
     device.setPageLayout(plan.pageLayout());
-    QPainter painter;
-    if (!painter.begin(&device))
+    // Ending the pages needs memory as well: should memory run out while they are drawn, the
+    // painter is left as it is rather than ended while the failure unwinds, where a second
+    // failure would end the program.
+    auto painter = std::make_unique<QPainter>();
+    if (!painter->begin(&device))
         throw Failure(QStringLiteral("cannot draw the chart"));
-    // The plan is made in points.
-    painter.scale(device.logicalDpiX() / 72.0, device.logicalDpiY() / 72.0);
-    for (int i = first; i <= last; ++i) {
-        if (i > first && !device.newPage())
-            throw Failure(QStringLiteral("cannot start page %1").arg(i + 1));
-        paintPlannedPage(painter, chart, plan, i);
+    try {
+        // The plan is made in points.
+        painter->scale(device.logicalDpiX() / 72.0, device.logicalDpiY() / 72.0);
+        for (int i = first; i <= last; ++i) {
+            if (i > first && !device.newPage())
+                throw Failure(QStringLiteral("cannot start page %1").arg(i + 1));
+            paintPlannedPage(*painter, chart, plan, i);
+        }
+        if (!painter->end())
+            throw Failure(QStringLiteral("cannot draw the chart"));
+    } catch (...) {
+        [[maybe_unused]] QPainter* abandoned = painter.release();
+        throw;
     }
-    if (!painter.end())
-        throw Failure(QStringLiteral("cannot draw the chart"));
 }
 
 } // namespace pq

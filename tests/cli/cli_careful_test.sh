@@ -20,7 +20,7 @@ status() {
     echo $code
 }
 # The output folder holds exactly these names.
-holds() { [ "$(ls -A "$tmp/out" | tr '\n' ' ')" = "$*" ] || fail "the folder holds: $(ls -A "$tmp/out")"; }
+holds() { [ "$(ls -A "$tmp/out" | paste -sd' ')" = "$*" ] || fail "the folder holds: $(ls -A "$tmp/out")"; }
 said() { grep -qxF "pedigrafa-cli: $1" "$tmp/err" || fail "stderr is not \"$1\": $(cat "$tmp/err")"; }
 
 # ---- Bounded input: regular files of at most 2 GiB only, given up at their first bytes when
@@ -46,5 +46,85 @@ truncate -s 1G "$tmp/huge.ged"
 holds
 limit=
 rm -f "$tmp/nul.ged" "$tmp/huge.ged"
+
+# ---- Bad numbers are bad input, not a failed step.
+for number in -2147483649 -1e300 -99999999999999999999; do
+    [ "$(status Ada "$number" a.xls)" = 2 ] && said "the number of generations is out of range" ||
+        fail "GENERATIONS $number: $(cat "$tmp/err")"
+done
+holds
+[ "$(status Ada -2147483647 a.xls)" = 0 ] || fail "the lowest number the run takes was refused"
+rm "$tmp/out/a.xls"
+
+# ---- All or nothing: the old files stay as they were (--force included) when any output
+# cannot be written, and nothing new appears; a failure known before the first byte (a bitmap
+# too large) is bad input.
+for name in a.xls a.svg a.pdf; do echo "old $name" >"$tmp/out/$name"; done
+unchanged() {
+    holds a.pdf a.svg a.xls
+    for name in a.xls a.svg a.pdf; do
+        [ "$(cat "$tmp/out/$name")" = "old $name" ] || fail "$1 changed $name"
+    done
+}
+[ "$(status --force --picture a.svg --pdf "$tmp/none/a.pdf" Ada 5 a.xls)" = 1 ] &&
+    said "cannot write $tmp/none/a.pdf: No such file or directory" || fail "a PDF in no folder: $(cat "$tmp/err")"
+unchanged "a PDF that cannot be written"
+[ "$(status --force --picture a.png --pdf a.pdf Ada 15 a.xls)" = 2 ] &&
+    said "a.png: the chart is too large for a bitmap; write an SVG picture instead" ||
+    fail "a bitmap too large: $(cat "$tmp/err")"
+unchanged "a bitmap too large"
+[ "$(status --picture new.svg --pdf a.pdf Ada 5 new.xls)" = 3 ] && said "a.pdf exists; use --force to overwrite it" ||
+    fail "an existing PDF without --force: $(cat "$tmp/err")"
+unchanged "an existing PDF"
+
+# ---- Out of memory at every stage (the workbook, the picture, the PDF): exit 1 with "Out of
+# memory", never an abort, and nothing left; with enough memory all three are made.
+for limit in 90000 100000 110000 120000 130000 250000; do
+    code=$(status --force --picture a.png --pdf a.pdf Ada 8 a.xls)
+    if [ "$code" = 0 ]; then
+        [ -s "$tmp/out/a.png" ] && [ ! -s "$tmp/err" ] || fail "a run under $limit KiB"
+        rm "$tmp/out/a.png"; for name in a.xls a.svg a.pdf; do echo "old $name" >"$tmp/out/$name"; done
+    else
+        [ "$code" = 1 ] && grep -q "Out of memory" "$tmp/err" || fail "under $limit KiB: exit $code, $(cat "$tmp/err")"
+        [ "$(wc -l <"$tmp/err")" -le 2 ] || fail "under $limit KiB: $(cat "$tmp/err")"
+        unchanged "running out of memory"
+    fi
+done
+[ "$code" = 0 ] || fail "250 MB were not enough for 8 generations"
+limit=
+rm "$tmp"/out/*
+
+# ---- Signals at several moments of a large run, with and without a session runtime folder:
+# the run ends at the signal as the signal would end it (or had finished), and leaves nothing,
+# neither outputs nor temporary files nor a runtime folder; old files stay as they were.
+mkdir "$tmp/t"
+start=$(date +%s%N)
+(cd "$tmp/out" && TMPDIR=$tmp/t env -u XDG_RUNTIME_DIR "$cli" --pdf a.pdf --picture a.svg G 15 a.xls)
+whole=$(( ($(date +%s%N) - start) / 1000000 )) # milliseconds
+rm "$tmp"/out/*
+n=0
+for signal in TERM INT HUP; do
+    for tenth in 1 3 5 7 9; do
+        n=$((n + 1))
+        force=; [ $((n % 2)) = 0 ] && force=--force && for name in a.xls a.svg a.pdf; do echo "old $name" >"$tmp/out/$name"; done
+        (cd "$tmp/out" && TMPDIR=$tmp/t exec env --default-signal=INT -u XDG_RUNTIME_DIR \
+            "$cli" $force --pdf a.pdf --picture a.svg G 15 a.xls 2>"$tmp/err") &
+        pid=$!
+        sleep "$(awk "BEGIN { print $whole * $tenth / 10000 }")"
+        kill -s $signal $pid 2>/dev/null || true
+        code=0; wait $pid || code=$?
+        [ -z "$(ls -A "$tmp/t")" ] || fail "SIG$signal at $tenth/10 left $(ls -A "$tmp/t")"
+        if [ "$code" = 0 ]; then
+            for name in a.xls a.svg a.pdf; do [ "$(head -c 4 "$tmp/out/$name")" != "old " ] || fail "a finished run kept $name"; done
+            holds a.pdf a.svg a.xls
+        elif [ -n "$force" ]; then
+            unchanged "SIG$signal at $tenth/10"
+        else
+            holds
+        fi
+        [ "$code" = 0 ] || [ "$code" = $((128 + $(kill -l $signal))) ] || fail "SIG$signal: exit $code"
+        rm -f "$tmp"/out/*
+    done
+done
 
 echo "cli careful: all checks passed"

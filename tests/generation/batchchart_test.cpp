@@ -27,7 +27,8 @@ protected:
 };
 
 TEST_F(BatchChartTest, BadGenerationsAreUsageErrorsAndWriteNothing) {
-    for (const char* g : {"abc", "", "17", "inf"}) {
+    for (const char* g :
+         {"abc", "", "17", "inf", "-2147483649", "-1e300", "-99999999999999999999"}) {
         const BatchResult r = makeChartFiles(request(g));
         EXPECT_EQ(r.exitCode, 2) << g;
         EXPECT_FALSE(r.errors.isEmpty());

@@ -14,6 +14,7 @@
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <new>
 
 namespace pq::engine {
 
@@ -294,6 +295,8 @@ bool affordable(const QSize& size) {
 // SVG.
 QImage imageOf(const RangeDisplayList& list) {
     QImage image(list.geometry.size(), QImage::Format_RGB32);
+    if (image.isNull()) // an affordable size, so the memory ran out
+        throw std::bad_alloc();
     image.fill(QColor::fromRgb(kBackgroundColor));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::TextAntialiasing);
