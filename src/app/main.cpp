@@ -45,6 +45,7 @@ int main(int argc, char* argv[]) {
     pq::Form2Host preview([&] {
         auto form2 = std::make_unique<pq::Form2>(dialogs);
         form2->setShowForm1([&] { mainWindow->show(); });
+        form2->setSettings(&store);
         return form2;
     });
     pq::Form1 form1(dialogs, store, preview);

@@ -131,6 +131,7 @@ void Form2::createControls() {
     Zoom_Ori->hide();
 
     createButtons();
+    createOutputRow();
     createFindRow();
     setTabOrderOfControls();
     createShortcuts();
@@ -194,6 +195,32 @@ void Form2::createButtons() {
     connect(PushButton8, &PushButton::mouseMoved, this, [this] { PushButton8_MouseMove(); });
 }
 
+void Form2::createOutputRow() {
+    PrintButton = new PushButton(QStringLiteral("Print…"), this);
+    ExportPdfButton = new PushButton(QStringLiteral("Export PDF…"), this);
+    ExportPictureButton = new PushButton(QStringLiteral("Export Picture…"), this);
+    const std::pair<PushButton*, QString> tips[] = {
+        {PrintButton, QStringLiteral("Print the chart, with a preview of its pages (Ctrl+P)")},
+        {ExportPdfButton, QStringLiteral("Write the chart's pages as a PDF file (Ctrl+E)")},
+        {ExportPictureButton, QStringLiteral("Write the chart as an SVG or PNG picture")},
+    };
+    int x = 8;
+    for (const auto& [button, tip] : tips) {
+        button->setGeometry(x, 626, 208, 27);
+        x += 216;
+        button->setToolTip(tip);
+        button->setFont(buttonFont());
+        button->setAttribute(Qt::WA_NoMousePropagation);
+    }
+    connect(PrintButton, &QPushButton::clicked, this, [this] { mOutput.print(); });
+    connect(ExportPdfButton, &QPushButton::clicked, this, [this] { mOutput.exportPdf(); });
+    connect(ExportPictureButton, &QPushButton::clicked, this, [this] { mOutput.exportPicture(); });
+    connect(new QShortcut(QKeySequence::Print, this), &QShortcut::activated, this,
+            [this] { mOutput.print(); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this), &QShortcut::activated, this,
+            [this] { mOutput.exportPdf(); });
+}
+
 void Form2::setTabOrderOfControls() {
     // Frame1 and Zoom_Ori take no focus; Tab passes over them.
     Frame1->setFocusPolicy(Qt::NoFocus);
@@ -201,8 +228,11 @@ void Form2::setTabOrderOfControls() {
                               Zoom_Ori, PushButton1, PushButton2, PushButton6, PushButton8};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
-    // The find field, when shown, comes last.
-    QWidget::setTabOrder(PushButton8, FindField);
+    // The printing row follows the seed's controls; the find field, when shown, comes last.
+    QWidget::setTabOrder(PushButton8, PrintButton);
+    QWidget::setTabOrder(PrintButton, ExportPdfButton);
+    QWidget::setTabOrder(ExportPdfButton, ExportPictureButton);
+    QWidget::setTabOrder(ExportPictureButton, FindField);
 }
 
 void Form2::createFindRow() {
@@ -275,6 +305,7 @@ void Form2::setPicture(const Picture& picture) {
 
 void Form2::setExcelFile(const QString& path) {
     mExcelFile = path;
+    mOutput.setWorkbook(path);
     mChartTexts.reset();
 }
 
@@ -816,6 +847,8 @@ void Form2::PushButton6_Click() {
         const int failuresBefore = g.failures();
         g(130, [&] { copyFileSafely(mExcelFile, path); });
         copyFailed = g.failures() > failuresBefore;
+        if (!copyFailed)
+            mOutput.noteSaved(path);
     }
     // After a failed copy "Done." would contradict the report just shown.
     if (!copyFailed)

@@ -6,6 +6,7 @@
 
 #include "base/numeric.h"
 #include "chartfind.h"
+#include "chartoutput.h"
 #include "generation/previewhandoff.h"
 #include "mainwindow/services/dialogs.h"
 #include "picturebox.h"
@@ -29,6 +30,7 @@ class QWheelEvent;
 namespace pq {
 
 class PushButton;
+class SettingsStore;
 
 inline const QString kSaveDialogTitle = QStringLiteral("Save File");
 inline const QString kSaveDialogFilter = QStringLiteral("Excel Files (*.xls)|*.xls|");
@@ -57,6 +59,10 @@ public:
     void setKillFile(std::function<void(const QString&)> kill) { mKillFile = std::move(kill); }
     // What ends the process once the window has closed.
     void setEndProcess(std::function<void()> end) { mEndProcess = std::move(end); }
+    // Where the paper chosen for printing is remembered.
+    void setSettings(SettingsStore* store) { mOutput.setSettings(store); }
+    // Print…, Export PDF… and Export Picture…: the work is the output unit's.
+    ChartOutput& output() { return mOutput; }
 
     // The window's mouse pointer: 0 the arrow, 11 the hourglass, 99 the custom pointer.
     int MousePointer() const { return mMousePointer; }
@@ -119,6 +125,10 @@ public:
     // The row below the buttons: what the window has to say, and the find field (Ctrl+F).
     QLabel* StatusLine = nullptr;
     QLineEdit* FindField = nullptr;
+    // The printing row below the seed's controls.
+    PushButton* PrintButton = nullptr;
+    PushButton* ExportPdfButton = nullptr;
+    PushButton* ExportPictureButton = nullptr;
 
     // Window state.
     QString mExcelFile;
@@ -162,6 +172,7 @@ private:
     void placeAlongBar(QScrollBar* bar);
     void moveBarTo(QScrollBar* bar, int value);
     void createFindRow();
+    void createOutputRow();
     void layOutFindRow();
     void showStatus(const QString& text);
     bool findFieldEvent(QEvent* event);
@@ -174,6 +185,7 @@ private:
     std::function<void()> mShowForm1;
     std::function<void(const QString&)> mKillFile;
     std::function<void()> mEndProcess;
+    ChartOutput mOutput{mDialogs};
     std::optional<QCursor> mMouseIcon;
     int mMousePointer = 0;
     bool mActivating = false;

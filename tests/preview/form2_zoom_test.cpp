@@ -33,6 +33,10 @@ TEST_F(Form2Zoom, WindowMakeUpAndTabOrder) {
     EXPECT_EQ(form->PushButton1->geometry(), QRect(16, 20, 296, 27));
     EXPECT_EQ(form->PushButton6->text(), QStringLiteral("Save Results To Excel File"));
     EXPECT_EQ(form->PushButton8->text(), QStringLiteral("< Back"));
+    // The printing row between the seed's controls and the status row.
+    EXPECT_EQ(form->PrintButton->geometry(), QRect(8, 626, 208, 27));
+    EXPECT_EQ(form->ExportPictureButton->geometry(), QRect(440, 626, 208, 27));
+    EXPECT_EQ(form->ExportPdfButton->text(), QStringLiteral("Export PDF…"));
     EXPECT_DOUBLE_EQ(form->PushButton2->font().pointSizeF(), 11.25);
     EXPECT_TRUE(form->font().bold());
     EXPECT_FALSE(form->Zoom_Ori->isVisibleTo(form.get()));
@@ -47,9 +51,12 @@ TEST_F(Form2Zoom, WindowMakeUpAndTabOrder) {
     QApplication::setActiveWindow(form.get());
     const QImage noFocus = form->grab().toImage();
     form->HScroll1->setFocus();
-    const QWidget* expected[] = {form->VScroll1,    form->Picture2,    form->Picture1,
-                                 form->PushButton1, form->PushButton2, form->PushButton6,
-                                 form->PushButton8, form->HScroll1};
+    const QWidget* expected[] = {form->VScroll1,        form->Picture2,
+                                 form->Picture1,        form->PushButton1,
+                                 form->PushButton2,     form->PushButton6,
+                                 form->PushButton8,     form->PrintButton,
+                                 form->ExportPdfButton, form->ExportPictureButton,
+                                 form->HScroll1};
     for (const QWidget* w : expected) {
         QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
         QCoreApplication::sendEvent(QApplication::focusWidget(), &tab);

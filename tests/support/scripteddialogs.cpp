@@ -29,6 +29,15 @@ QString ScriptedDialogs::saveFileName(const SaveDialogRequest& request) {
     return p;
 }
 
+bool ScriptedDialogs::printPreview(PrintPreviewRequest& request) {
+    printPreviews.push_back(request);
+    return onPrintPreview && onPrintPreview(request);
+}
+
+bool ScriptedDialogs::printDialog(QPrinter& printer) {
+    return onPrintDialog && onPrintDialog(printer);
+}
+
 std::vector<RecordedMessage> ScriptedDialogs::errorReports() const {
     std::vector<RecordedMessage> out;
     for (const auto& m : messages)

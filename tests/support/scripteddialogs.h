@@ -25,12 +25,20 @@ class ScriptedDialogs final : public DialogService {
 public:
     MsgResult message(const MessageRequest& request) override;
     QString saveFileName(const SaveDialogRequest& request) override;
+    bool printPreview(PrintPreviewRequest& request) override;
+    bool printDialog(QPrinter& printer) override;
 
     std::vector<RecordedMessage> messages;
     std::vector<SaveDialogRequest> saveRequests;
     std::deque<MsgResult> answers;                         // for Yes/No boxes; Yes when empty
     std::deque<QString> savePaths;                         // "" (cancel) when empty
     std::function<void(const RecordedMessage&)> onMessage; // runs while the box is "up"
+    // The print preview: what the user does in it, true to go on (cancel when unset). The
+    // requests are recorded as they came.
+    std::function<bool(PrintPreviewRequest&)> onPrintPreview;
+    std::vector<PrintPreviewRequest> printPreviews;
+    // The print dialog: chooses the printer, true to print (cancel when unset).
+    std::function<bool(QPrinter&)> onPrintDialog;
 
     // Error reports shown so far (caption "Application Error").
     std::vector<RecordedMessage> errorReports() const;

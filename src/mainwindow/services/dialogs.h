@@ -5,6 +5,10 @@
 // (qtdialogs.h) lays them out (line breaks at CR LF and at a lone CR).
 
 #include <QString>
+#include <QStringList>
+#include <functional>
+
+class QPrinter;
 
 namespace pq {
 
@@ -26,6 +30,26 @@ struct SaveDialogRequest {
     QString filter; // "Description|pattern|..." as the common dialog takes it
 };
 
+// The print preview: the pages as they will come out, with choosers for the page plan, the
+// paper and the turn of the page. The choosers are given as captions and the chosen index;
+// the caller draws the pages for the choices as they stand.
+struct PrintPreviewRequest {
+    QString title;      // the dialog's title
+    QString acceptText; // the button that goes on: "Print…", "Export…"
+    QStringList plans;  // one button each, so that every plan is one click away
+    QStringList papers;
+    QStringList turns;
+    int plan = 0;
+    int paper = 0;
+    int turn = 0;
+    int pagesWide = 2; // for the poster plan: the last of `plans`
+    int maxPagesWide = 20;
+    // Draws the pages for the request's choices onto the preview's printer.
+    std::function<void(QPrinter& printer, const PrintPreviewRequest& choices)> paint;
+    // A line about the choices: "3 pages (3 across, 1 down)", or what is wrong with them.
+    std::function<QString(const PrintPreviewRequest& choices)> describe;
+};
+
 class DialogService {
 public:
     virtual ~DialogService() = default;
@@ -33,6 +57,12 @@ public:
     virtual MsgResult message(const MessageRequest& request) = 0;
     // Shows a modal save dialog; returns the chosen path exactly, or "" after a cancel.
     virtual QString saveFileName(const SaveDialogRequest& request) = 0;
+    // Shows the print preview; true when the user goes on, the request then holding the
+    // choices made. A cancel leaves the request as it was.
+    virtual bool printPreview(PrintPreviewRequest& /*request*/) { return false; }
+    // Shows the platform's print dialog for `printer` (its printers, copies, pages); false
+    // after a cancel.
+    virtual bool printDialog(QPrinter& /*printer*/) { return false; }
 };
 
 // Shows the message "text" with OK only, no icon, under the application title.

@@ -13,6 +13,8 @@ public:
     explicit QtDialogService(QWidget* parentResolver = nullptr) : mParent(parentResolver) {}
     MsgResult message(const MessageRequest& request) override;
     QString saveFileName(const SaveDialogRequest& request) override;
+    bool printPreview(PrintPreviewRequest& request) override;
+    bool printDialog(QPrinter& printer) override;
 
 private:
     QWidget* mParent;
