@@ -12,6 +12,7 @@ TEST_PACKAGES=(
     googletest libgtest-dev libbenchmark-dev
     python3 python3-xlrd python3-xlwt
     xvfb xauth xdotool imagemagick poppler-utils
+    cups-daemon cups-client
     libreoffice-calc-nogui
     clang-14 libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev file groff-base man-db
