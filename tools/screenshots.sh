@@ -4,6 +4,7 @@
 #                                             (fresh settings, so the sample values show)
 #   form2.png, form2@1.5x.png, form2@2x.png   the preview of that default chart, reached by
 #                                             clicking "Start Creating Template"
+#   print-preview.png                         that chart's print preview (Ctrl+P in the preview)
 #   chart-libreoffice.png                     the same chart's first page as LibreOffice prints it
 #   chart-gedcom-libreoffice.png              a chart filled from a generated GEDCOM file
 #                                             (pedigrafa-cli --gedcom), as LibreOffice prints it
@@ -63,6 +64,16 @@ inner() {
     # Park the pointer outside the windows so that no hover or tooltip shows.
     xdotool mousemove 0 0
     shoot "$form2" "docs/screenshots/form2${suffix}.png"
+    [ "$scale" = 1 ] || return 0
+    xdotool key --window "$form2" ctrl+p
+    local preview=""
+    for _ in $(seq 1 300); do
+        preview=$(xdotool search --onlyvisible --name "^Print\$" 2>/dev/null | head -1 || true)
+        [ -n "$preview" ] && break
+        sleep 0.2
+    done
+    [ -n "$preview" ] || { echo "no print preview appeared" >&2; return 1; }
+    shoot "$preview" docs/screenshots/print-preview.png
 }
 
 if [ "${1:-}" = "--inner" ]; then
