@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
 
@@ -213,6 +214,9 @@ int main(int argc, char* argv[]) {
         return run(argc, argv);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "pedigrafa-cli: Out of memory\n");
+        return 1;
+    } catch (const std::exception& e) { // ends through exit, so the runtime folder goes too
+        std::fprintf(stderr, "pedigrafa-cli: %s\n", e.what());
         return 1;
     }
 }

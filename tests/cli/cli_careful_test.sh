@@ -76,6 +76,22 @@ unchanged "a bitmap too large"
 [ "$(status --picture new.svg --pdf a.pdf Ada 5 new.xls)" = 3 ] && said "a.pdf exists; use --force to overwrite it" ||
     fail "an existing PDF without --force: $(cat "$tmp/err")"
 unchanged "an existing PDF"
+# A name taken by another program while the run works: that file stays, and the run's other
+# outputs do not appear (the run is stopped once its new files are open, the name taken, and
+# the run let go on).
+(cd "$tmp/out" && exec "$cli" --picture b.svg --pdf b.pdf Ada 15 b.xls 2>"$tmp/err") &
+pid=$!
+until ls -l /proc/$pid/fd 2>/dev/null | grep -q "$tmp/out/"; do
+    kill -0 $pid 2>/dev/null || fail "the run ended before its outputs were open"
+    sleep 0.01
+done
+kill -STOP $pid
+echo "another program's" >"$tmp/out/b.pdf"
+kill -CONT $pid
+code=0; wait $pid || code=$?
+[ "$code" = 3 ] && said "b.pdf exists; use --force to overwrite it" || fail "a name taken meanwhile: exit $code, $(cat "$tmp/err")"
+[ "$(cat "$tmp/out/b.pdf")" = "another program's" ] && rm "$tmp/out/b.pdf" || fail "the other program's file was replaced"
+unchanged "a name taken meanwhile"
 
 # ---- Out of memory at every stage (the workbook, the picture, the PDF): exit 1 with "Out of
 # memory", never an abort, and nothing left; with enough memory all three are made.
