@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QScrollBar>
 #include <benchmark/benchmark.h>
+#include <map>
 #include <memory>
 
 namespace {
@@ -109,6 +110,52 @@ void BM_DragMoveTallPicture(benchmark::State& state) {
     state.counters["grown_MB"] = preview.grownMB();
 }
 BENCHMARK(BM_DragMoveTallPicture)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// A drag from the top of a chart of so many generation columns (first argument) by so many
+// pixels up (second), then its release and one step down the vertical bar. The counters give
+// where the picture was let go, where the release leaves it (end_y) and where the step takes
+// it (step_y); beside them where the drop's whole percentage alone would leave it
+// (percent_end_y, percent_step_y), as the preview did before the drop kept its place.
+void BM_DragAndRelease(benchmark::State& state) {
+    const int columns = static_cast<int>(state.range(0));
+    const float distance = static_cast<float>(state.range(1));
+    static std::map<int, Preview*> previews;
+    Preview*& preview = previews[columns];
+    if (!preview)
+        preview = new Preview(chartSvg(columns));
+    pq::Form2& form = *preview->form;
+    int dropped = 0;
+    int ended = 0;
+    int stepped = 0;
+    for (auto _ : state) {
+        form.VScroll1->setValue(0);
+        form.Picture1_MouseDown(1, 0, 300.0f, 400.0f);
+        form.Picture1_MouseMove(1, 0, 300.0f, 400.0f - distance);
+        dropped = form.Picture1->y();
+        form.Picture1_MouseUp(1, 0, 300.0f, 400.0f - distance);
+        ended = form.Picture1->y();
+        form.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        stepped = form.Picture1->y();
+    }
+    const int step = form.mVStep;
+    const auto percent = pq::dropPercent(dropped, form.Picture1->height(), form.Picture2->height());
+    const auto value =
+        percent ? pq::valueForPercent(pq::CInt(*percent), form.VScroll1->maximum()) : std::nullopt;
+    const int percentValue = value.value_or(0);
+    state.counters["step"] = step;
+    state.counters["dropped_y"] = dropped;
+    state.counters["end_y"] = ended;
+    state.counters["step_y"] = stepped;
+    state.counters["percent_end_y"] = percentValue != 0 ? -step * percentValue : dropped;
+    state.counters["percent_step_y"] = -step * (percentValue + 1);
+}
+BENCHMARK(BM_DragAndRelease)
+    ->Args({5, 40})
+    ->Args({10, 100})
+    ->Args({12, 40})
+    ->Args({12, 200})
+    ->Args({15, 100})
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
 int main(int argc, char** argv) {

@@ -5,6 +5,7 @@
 
 #include "mainwindow/form1.h"
 #include "mainwindow/services/appearance.h"
+#include "mainwindow/services/pointer.h"
 #include "mainwindow/services/pushbutton.h"
 #include "mainwindow/services/screenfit.h"
 #include "mainwindow/services/settingsstore.h"
@@ -120,6 +121,13 @@ TEST_F(SmallScreen, PreviewScrollsItsUnchangedContentsAndKeepsSaveAndBackReachab
 
     clickWhereShown(form, form.PushButton6);
     EXPECT_EQ(dialogs.saveRequests.size(), 1u);
+    // Over a button the hand, over the window's background (between the two buttons) the
+    // arrow again.
+    form.setMousePointer(kPointerCustom);
+    const QPoint between = form.PushButton6->mapTo(&form, QPoint(-4, 13));
+    ASSERT_EQ(form.childAt(between), form.findChild<QScrollArea*>()->widget());
+    QTest::mouseMove(&form, between);
+    EXPECT_EQ(form.MousePointer(), kPointerDefault);
     clickWhereShown(form, form.PushButton8);
     EXPECT_EQ(backs, 1);
 }

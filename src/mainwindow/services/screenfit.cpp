@@ -91,8 +91,12 @@ void ScreenFit::moveContentsIntoScrollArea() {
         if (now && mArea && mArea->widget() && mArea->widget()->isAncestorOf(now))
             showInArea(now);
     });
-    // The window's own background, not the scroll area's.
+    // The window's own background, not the scroll area's; moves over it reach the window's
+    // handler as before, which only widgets that track the mouse pass on.
     contents->setAutoFillBackground(mWindow->autoFillBackground());
+    for (QWidget* w :
+         {static_cast<QWidget*>(contents), mArea->viewport(), static_cast<QWidget*>(mArea)})
+        w->setMouseTracking(mWindow->hasMouseTracking());
     mArea->viewport()->setBackgroundRole(mWindow->backgroundRole());
     mArea->show();
 
