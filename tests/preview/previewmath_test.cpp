@@ -101,35 +101,5 @@ TEST(ValueForPercent, IgnoresNegativesAndValuesPastTheMaximum) {
     EXPECT_FALSE(valueForPercent(-1, 100).has_value());
 }
 
-TEST(KeysAndFind, PagesOverlapAndFoundPartsAreBroughtIntoView) {
-    EXPECT_EQ(pageUnits(491, 10), (491 - kPageOverlap) / 10);
-    EXPECT_EQ(pageUnits(491, 17), (491 - kPageOverlap) / 17);
-    EXPECT_EQ(pageUnits(30, 10), 1); // a tiny viewport still moves
-    EXPECT_EQ(pageUnits(491, 0), 0);
-    // A box 20 high at 1000 lands in the middle of 491, its top 235.5 pixels down: 764.5.
-    EXPECT_EQ(valueToShow(1000, 20, 491, 10, 500), 76);
-    // Wider than the viewport: its start, 8 pixels in, rather than its middle.
-    EXPECT_EQ(valueToShow(300, 900, 618, 1, 100), 100);
-    EXPECT_EQ(valueToShow(300, 900, 618, 10, 100), 29);
-    EXPECT_EQ(valueToShow(10, 20, 491, 10, 500), 0); // near the top: as far as the bar goes
-    EXPECT_EQ(valueToShow(99999, 20, 491, 10, 500), 500);
-}
-
-TEST(DropOnBar, KeepsTheWholePercentOnlyWithinAPixelOfTheDrop) {
-    // 1000 pixels of overhang at 10 a unit: -370 is 37 percent exactly.
-    EXPECT_EQ(dropOnBar(-370, 1622, 622, 100, 10).value, 37);
-    EXPECT_EQ(dropOnBar(-370, 1622, 622, 100, 10).remainder, 0);
-    const BarDrop offGrid = dropOnBar(-376, 1622, 622, 100, 10);
-    EXPECT_EQ(offGrid.value, 38);
-    EXPECT_EQ(offGrid.remainder, 4);
-    // 15 generations: 17 pixels a unit, a percent is some 5,500 pixels.
-    const BarDrop tall = dropOnBar(-40, 557112, 495, 32742, 17);
-    EXPECT_EQ(tall.value, 2);
-    EXPECT_EQ(-17 * tall.value + tall.remainder, -40);
-    EXPECT_EQ(positionForValue(3, 32742, 17, tall.remainder), -40 - 17);
-    EXPECT_EQ(positionForValue(0, 32742, 17, tall.remainder), 0); // the ends are on the grid
-    EXPECT_EQ(positionForValue(32742, 32742, 17, tall.remainder), -17 * 32742);
-}
-
 } // namespace
 } // namespace pq
