@@ -109,8 +109,8 @@ TEST_F(SmallScreen, PreviewScrollsItsUnchangedContentsAndKeepsSaveAndBackReachab
     EXPECT_LT(form.height(), 696);
     EXPECT_EQ(form.Picture2->size(), QSize(622, 495));
     EXPECT_EQ(form.PushButton6->geometry(), QRect(328, 590, 320, 27));
-    // Scroll bars, viewport, picture, four buttons.
-    expectTabReachesAll(form, form.HScroll1, 8);
+    // Scroll bars, viewport, picture, the four buttons and the print row's three.
+    expectTabReachesAll(form, form.HScroll1, 11);
 
     // A shortcut's focus is brought into view as well.
     form.HScroll1->setFocus();

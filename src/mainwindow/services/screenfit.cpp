@@ -77,7 +77,9 @@ void ScreenFit::moveContentsIntoScrollArea() {
     auto* contents = new QWidget;
     contents->setObjectName(QStringLiteral("screenFitContents"));
     contents->setFixedSize(mContentSize);
-    for (QObject* child : mWindow->children()) {
+    // A copy: each move takes a child out of the window's own list.
+    const QObjectList children = mWindow->children();
+    for (QObject* child : children) {
         auto* w = qobject_cast<QWidget*>(child);
         if (!w || w == mArea || w->isWindow())
             continue;
