@@ -110,9 +110,10 @@ done
 limit=
 rm "$tmp"/out/*
 
-# ---- Signals at several moments of a large run, with and without a session runtime folder:
-# the run ends at the signal as the signal would end it (or had finished), and leaves nothing,
-# neither outputs nor temporary files nor a runtime folder; old files stay as they were.
+# ---- Signals at several moments of a large run without a session runtime folder: the run
+# ends at the signal as the signal would end it (or had finished), and leaves neither outputs
+# nor temporary files nor its runtime folder; old files stay as they were, unless the run's
+# outputs were all complete and in place.
 mkdir "$tmp/t"
 start=$(date +%s%N)
 (cd "$tmp/out" && TMPDIR=$tmp/t env -u XDG_RUNTIME_DIR "$cli" --pdf a.pdf --picture a.svg G 15 a.xls)
@@ -130,9 +131,15 @@ for signal in TERM INT HUP; do
         kill -s $signal $pid 2>/dev/null || true
         code=0; wait $pid || code=$?
         [ -z "$(ls -A "$tmp/t")" ] || fail "SIG$signal at $tenth/10 left $(ls -A "$tmp/t")"
-        if [ "$code" = 0 ]; then
-            for name in a.xls a.svg a.pdf; do [ "$(head -c 4 "$tmp/out/$name")" != "old " ] || fail "a finished run kept $name"; done
+        # A signal held back while the outputs took their names arrives once they all have.
+        complete=yes
+        for name in a.xls a.svg a.pdf; do
+            [ -s "$tmp/out/$name" ] && [ "$(head -c 4 "$tmp/out/$name")" != "old " ] || complete=
+        done
+        if [ -n "$complete" ]; then
             holds a.pdf a.svg a.xls
+        elif [ "$code" = 0 ]; then
+            fail "a finished run without its outputs: $(ls -A "$tmp/out")"
         elif [ -n "$force" ]; then
             unchanged "SIG$signal at $tenth/10"
         else
