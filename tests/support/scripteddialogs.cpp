@@ -38,6 +38,24 @@ bool ScriptedDialogs::printDialog(QPrinter& printer) {
     return onPrintDialog && onPrintDialog(printer);
 }
 
+QString ScriptedDialogs::openFileName(const OpenDialogRequest& request) {
+    openRequests.push_back(request);
+    if (openPaths.empty())
+        return QString();
+    QString p = openPaths.front();
+    openPaths.pop_front();
+    return p;
+}
+
+int ScriptedDialogs::choose(const ChoiceRequest& request) {
+    choiceRequests.push_back(request);
+    if (choices.empty())
+        return -1;
+    const int c = choices.front();
+    choices.pop_front();
+    return c;
+}
+
 std::vector<RecordedMessage> ScriptedDialogs::errorReports() const {
     std::vector<RecordedMessage> out;
     for (const auto& m : messages)

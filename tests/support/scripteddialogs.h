@@ -1,7 +1,7 @@
 #pragma once
 
-// A dialog service for tests: records every message box and save dialog, and answers from a
-// script (default: OK / Yes / cancel).
+// A dialog service for tests: records every message box, file dialog and choice list, and
+// answers from a script (default: OK / Yes / cancel).
 
 #include "mainwindow/services/dialogs.h"
 
@@ -27,11 +27,17 @@ public:
     QString saveFileName(const SaveDialogRequest& request) override;
     bool printPreview(PrintPreviewRequest& request) override;
     bool printDialog(QPrinter& printer) override;
+    QString openFileName(const OpenDialogRequest& request) override;
+    int choose(const ChoiceRequest& request) override;
 
     std::vector<RecordedMessage> messages;
     std::vector<SaveDialogRequest> saveRequests;
-    std::deque<MsgResult> answers;                         // for Yes/No boxes; Yes when empty
-    std::deque<QString> savePaths;                         // "" (cancel) when empty
+    std::deque<MsgResult> answers; // for Yes/No boxes; Yes when empty
+    std::deque<QString> savePaths; // "" (cancel) when empty
+    std::vector<OpenDialogRequest> openRequests;
+    std::deque<QString> openPaths; // "" (cancel) when empty
+    std::vector<ChoiceRequest> choiceRequests;
+    std::deque<int> choices;                               // -1 (cancel) when empty
     std::function<void(const RecordedMessage&)> onMessage; // runs while the box is "up"
     // The print preview: what the user does in it, true to go on (cancel when unset). The
     // requests are recorded as they came.

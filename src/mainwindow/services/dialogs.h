@@ -1,8 +1,9 @@
 #pragma once
 
-// Every message box and the save dialog go through a DialogService, so that tests can script
-// the answers. The texts handed over are the program's own, exactly; the Qt implementation
-// (qtdialogs.h) lays them out (line breaks at CR LF and at a lone CR).
+// Every message box and file dialog, and every choice among several items, go through a
+// DialogService, so that tests can script the answers. The texts handed over are the program's own,
+// exactly; the Qt implementation (qtdialogs.h) lays them out (line breaks at CR LF and at a lone
+// CR).
 
 #include <QString>
 #include <QStringList>
@@ -50,6 +51,19 @@ struct PrintPreviewRequest {
     std::function<QString(const PrintPreviewRequest& choices)> describe;
 };
 
+struct OpenDialogRequest {
+    QString title;
+    QString directory; // where the dialog starts; empty: the working folder
+    QString filter;    // "Description|pattern|..." as for the save dialog
+};
+
+// A modal list of items of which the user picks one.
+struct ChoiceRequest {
+    QString title;
+    QString prompt;
+    QStringList items;
+};
+
 class DialogService {
 public:
     virtual ~DialogService() = default;
@@ -63,6 +77,12 @@ public:
     // Shows the platform's print dialog for `printer` (its printers, copies, pages); false
     // after a cancel.
     virtual bool printDialog(QPrinter& /*printer*/) { return false; }
+    // Shows a modal open dialog for an existing file; returns its path, or "" after a cancel.
+    // Services that never open files (the command-line tool's) keep the cancel.
+    virtual QString openFileName(const OpenDialogRequest&) { return QString(); }
+    // Shows the items in a modal list; returns the index of the one chosen, or -1 after a
+    // cancel.
+    virtual int choose(const ChoiceRequest&) { return -1; }
 };
 
 // Shows the message "text" with OK only, no icon, under the application title.

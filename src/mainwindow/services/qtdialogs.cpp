@@ -4,8 +4,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QVBoxLayout>
 
 namespace pq {
 
@@ -68,6 +72,42 @@ QString QtDialogService::saveFileName(const SaveDialogRequest& request) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().constFirst();
+}
+
+QString QtDialogService::openFileName(const OpenDialogRequest& request) {
+    QWidget* parent = mParent ? mParent : QApplication::activeWindow();
+    QFileDialog dialog(parent, request.title, request.directory);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(qtNameFilter(request.filter));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+int QtDialogService::choose(const ChoiceRequest& request) {
+    QWidget* parent = mParent ? mParent : QApplication::activeWindow();
+    QDialog dialog(parent);
+    dialog.setWindowTitle(request.title.isEmpty() ? AppTitle() : request.title);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* prompt = new QLabel(request.prompt, &dialog);
+    prompt->setTextFormat(Qt::PlainText);
+    prompt->setWordWrap(true);
+    auto* list = new QListWidget(&dialog);
+    list->addItems(request.items);
+    list->setCurrentRow(0);
+    list->setMinimumWidth(420);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    layout->addWidget(prompt);
+    layout->addWidget(list);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemActivated, &dialog, &QDialog::accept);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted)
+        return -1;
+    return list->currentRow();
 }
 
 } // namespace pq

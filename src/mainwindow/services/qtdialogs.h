@@ -1,6 +1,6 @@
 #pragma once
 
-// The dialog service of the windows: Qt's modal message boxes and save dialog.
+// The dialog service of the windows: Qt's modal message boxes, file dialogs and choice list.
 
 #include "dialogs.h"
 
@@ -15,6 +15,8 @@ public:
     QString saveFileName(const SaveDialogRequest& request) override;
     bool printPreview(PrintPreviewRequest& request) override;
     bool printDialog(QPrinter& printer) override;
+    QString openFileName(const OpenDialogRequest& request) override;
+    int choose(const ChoiceRequest& request) override;
 
 private:
     QWidget* mParent;
