@@ -237,9 +237,8 @@ BatchResult makeChartFilesOrThrow(const BatchRequest& request) {
         g(112, [&] { workbook = app->workbooks()->add(); });
         xl::Ref<xl::Worksheet> sheet;
         g(116, [&] { sheet = workbook->activeSheet(); });
-        LayOutChart(g, sheet, {[&] { return name; }, [&] { return request.generations; }});
-        FillChart(g, sheet, fill);
-        SetUpPrinting(g, sheet, request.pdf.paper);
+        LayOutChartSheet(g, sheet, {[&] { return name; }, [&] { return request.generations; }},
+                         fill, request.pdf.paper);
         // A chart with a failed step is not written: a batch never leaves a partial file.
         if (!failures.any())
             g(214, [&] { workbookFile = engine::workbookFile(workbook); });

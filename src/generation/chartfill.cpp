@@ -90,10 +90,19 @@ PreparedFill prepareChartFill(const QString& gedcomPath, const QString& who, int
         prepared.errors << noSinglePerson(*file, choice, who.trimmed(), fileName);
         return prepared;
     }
-    fill.name = gedcom::chartName(*file, choice.person);
-    fill.columns = std::max(columns, 0);
-    gatherBoxes(*file, choice.person, fileName, fill);
+    ChartFill chart = fillFor(*file, choice.person, columns, fileName);
+    chart.warnings = fill.warnings + chart.warnings; // the file's own problems first
+    fill = std::move(chart);
     return prepared;
+}
+
+ChartFill fillFor(const gedcom::FamilyFile& file, std::int32_t person, int columns,
+                  const QString& fileName) {
+    ChartFill fill;
+    fill.name = gedcom::chartName(file, person);
+    fill.columns = std::max(columns, 0);
+    gatherBoxes(file, person, fileName, fill);
+    return fill;
 }
 
 std::pair<int, int> boxCell(int ahnentafel, int columns) {
@@ -107,10 +116,17 @@ void FillChart(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartFill& f
     for (const BoxText& box : fill.boxes) {
         const auto [row, column] = boxCell(box.ahnentafel, fill.columns);
         if (!box.name.isEmpty())
-            g(202, [&] { sheet->cells(row, column)->setValue(box.name); });
+            g(288, [&] { sheet->cells(row, column)->setValue(box.name); });
         if (!box.years.isEmpty())
-            g(204, [&] { sheet->cells(row + 1, column)->setValue(box.years); });
+            g(290, [&] { sheet->cells(row + 1, column)->setValue(box.years); });
     }
+}
+
+void LayOutChartSheet(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartInputs& inputs,
+                      const ChartFill& fill, Paper paper) {
+    LayOutChart(g, sheet, inputs);
+    FillChart(g, sheet, fill);
+    SetUpPrinting(g, sheet, paper);
 }
 
 } // namespace pq

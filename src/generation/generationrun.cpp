@@ -1,6 +1,7 @@
 #include "generationrun.h"
 
 #include "base/safefile.h"
+#include "chartfill.h"
 #include "chartlayout.h"
 #include "mainwindow/services/appfiles.h"
 #include "mainwindow/services/errorreport.h"
@@ -17,7 +18,40 @@ namespace pq {
 namespace {
 constexpr int kMaxNameAttempts = 1000;
 const QString kNotNumeric = QStringLiteral("Number of generations must be a numeric value.");
+
+QString severalPeoplePrompt(const QString& typed, const gedcom::PersonChoice& choice,
+                            const QString& fileName) {
+    QString prompt = QStringLiteral("\"%1\" names %2 people in %3. Whose chart shall it be?")
+                         .arg(typed.trimmed())
+                         .arg(choice.matches)
+                         .arg(fileName);
+    if (choice.matches > choice.candidates.size())
+        prompt += QStringLiteral(" (The first %1 are listed; type more of the name to find "
+                                 "the others.)")
+                      .arg(choice.candidates.size());
+    return prompt;
+}
+
+QString noPersonQuestion(const QString& typed, const QString& fileName) {
+    const QString who = typed.trimmed();
+    const QString missing =
+        who.isEmpty() ? QStringLiteral("The name is empty, so it names no one in %1.").arg(fileName)
+                      : QStringLiteral("No one in %1 is named \"%2\".").arg(fileName, who);
+    return missing + QStringLiteral("\r\n\r\nMake a blank chart for this name instead? "
+                                    "(No goes back, to type or choose another name.)");
+}
 } // namespace
+
+gedcom::PersonChoice chartPersonFor(const OpenFamilyFile& source, const QString& typed) {
+    if (!source.file)
+        return {};
+    if (source.chosen >= 0 &&
+        static_cast<std::size_t>(source.chosen) < source.file->people().size())
+        return {source.chosen, 1, {}};
+    if (typed.trimmed().isEmpty())
+        return {};
+    return gedcom::choosePerson(*source.file, typed);
+}
 
 void GenerationRun::PushButton1_Click() {
     DialogService& dialogs = mWindow.dialogs();
@@ -35,8 +69,12 @@ void GenerationRun::PushButton1_Click() {
     else if (g.test(104,
                     [&] { return generationColumnsFor(mWindow.text2()) > kMaxGenerationColumns; }))
         refusal = tooManyGenerationsMessage();
-    else if (!g.test(106, [&] { return WarnIfExcelOpen(dialogs); }))
-        build(g, mWindow.paper()); // the paper as it is when the run starts
+    else {
+        ChartFill fill;
+        if (settlePerson(g, fill) != Settled::Back &&
+            !g.test(106, [&] { return WarnIfExcelOpen(dialogs); }))
+            build(g, fill, mWindow.paper()); // the paper as it is when the run starts
+    }
 
     if (!refusal.isEmpty()) {
         g(250, [&] { MsgBox(dialogs, refusal); });
@@ -45,7 +83,49 @@ void GenerationRun::PushButton1_Click() {
     g(254, [&] { mBusy = 0; });
 }
 
-void GenerationRun::build(Guard& g, Paper paper) {
+// Steps 280-286: with a family file open, whom the chart is for. A text that names several
+// people never picks one silently: the user chooses among the candidates the command-line
+// tool would list. A text that names no one makes the blank chart for that name only when
+// the user says so.
+GenerationRun::Settled GenerationRun::settlePerson(Guard& g, ChartFill& fill) {
+    DialogService& dialogs = mWindow.dialogs();
+    OpenFamilyFile source;
+    g(280, [&] { source = mWindow.familyFile(); });
+    if (!source.file)
+        return Settled::Blank;
+    const QString typed = mWindow.text1();
+    gedcom::PersonChoice choice;
+    g(280, [&] { choice = chartPersonFor(source, typed); });
+    if (choice.person < 0 && choice.matches > 1) {
+        g(282, [&] {
+            QStringList items;
+            for (const std::int32_t person : choice.candidates)
+                items << gedcom::describePerson(*source.file, person);
+            const int chosen = dialogs.choose(
+                {QString(), severalPeoplePrompt(typed, choice, source.fileName), items});
+            if (chosen >= 0 && chosen < static_cast<int>(choice.candidates.size()))
+                choice.person = choice.candidates[static_cast<std::size_t>(chosen)];
+        });
+        if (choice.person < 0)
+            return Settled::Back;
+    } else if (choice.person < 0) {
+        MsgResult answer = MsgResult::No;
+        g(284, [&] {
+            answer = dialogs.message({noPersonQuestion(typed, source.fileName), QString(),
+                                      MsgButtons::YesNo, MsgIcon::None, false});
+        });
+        return answer == MsgResult::Yes ? Settled::Blank : Settled::Back;
+    }
+    g(286, [&] {
+        fill = fillFor(*source.file, choice.person,
+                       static_cast<int>(generationColumnsFor(mWindow.text2())), source.fileName);
+        if (!fill.warnings.isEmpty())
+            mWindow.chartWarnings(fill.warnings);
+    });
+    return Settled::Filled;
+}
+
+void GenerationRun::build(Guard& g, const ChartFill& fill, Paper paper) {
     xl::Ref<xl::Application> builder;
     xl::Ref<xl::Workbook> workbook;
     g(108, [&] { mWindow.setMousePointer(kPointerHourglass); });
@@ -59,8 +139,12 @@ void GenerationRun::build(Guard& g, Paper paper) {
     } catch (...) {
         // Each step of the layout then reports its own failure.
     }
-    LayOutChart(g, sheet, {[this] { return mWindow.text1(); }, [this] { return mWindow.text2(); }});
-    SetUpPrinting(g, sheet, paper);
+    // A filled chart's title names the person as the file spells them, as the tool's does.
+    const bool filled = !fill.name.isEmpty();
+    LayOutChartSheet(
+        g, sheet,
+        {[&] { return filled ? fill.name : mWindow.text1(); }, [this] { return mWindow.text2(); }},
+        fill, paper);
 
     const QString picturePath = uniquePicturePath();
     QString refusal;

@@ -5,17 +5,35 @@
 // the preview window. It runs inside the click, on the user-interface thread.
 
 #include "base/numeric.h"
+#include "gedcom/pedigree.h"
 #include "mainwindow/services/dialogs.h"
 #include "paper.h"
 #include "tempfiles.h"
 
 #include <QString>
+#include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace pq {
 
 class Guard;
 class PreviewHandOff;
+struct ChartFill;
+
+// The family-tree file the main window has open, as a run takes it when it starts. The run
+// keeps the file alive, so that opening another file, or changing this one on the disk,
+// changes nothing in a run under way.
+struct OpenFamilyFile {
+    std::shared_ptr<const gedcom::FamilyFile> file; // null: no file is open
+    QString fileName;                               // as messages and warnings name it
+    std::int32_t chosen = -1; // the person chosen from the list for the text of Text1, or -1
+};
+
+// Whom a chart from `source` is for when Text1 holds `typed`: the person chosen from the list,
+// else the person the text names as the command-line tool reads it (a cross-reference or a
+// name); an empty text names no one.
+gedcom::PersonChoice chartPersonFor(const OpenFamilyFile& source, const QString& typed);
 
 // The main window as the run sees it.
 class MainWindowPort {
@@ -30,13 +48,20 @@ public:
     virtual DialogService& dialogs() = 0;
     // The paper the user chose last; the workbook's page set-up names it.
     virtual Paper paper() const { return localePaper(); }
+    // The family-tree file the chart is filled from; none by default.
+    virtual OpenFamilyFile familyFile() const { return {}; }
+    // Problems met while gathering a filled chart's ancestors (a person who is their own
+    // ancestor), each naming the file and line.
+    virtual void chartWarnings(const QStringList&) {}
 };
 
 class GenerationRun {
 public:
     explicit GenerationRun(MainWindowPort& window) : mWindow(window) {}
 
-    // The run, labels 100-254. A second call while one is in progress returns at once.
+    // The run, labels 100-254; with a family file open, labels 280-290 settle the chart's
+    // person before the chart is laid out and fill in the ancestors. A second call while one
+    // is in progress returns at once.
     void PushButton1_Click();
 
     Int16 mBusy = 0; // -1 while a run is in progress
@@ -45,7 +70,9 @@ public:
     void setDigitSource(std::function<int()> draw) { mDrawDigit = std::move(draw); }
 
 private:
-    void build(Guard& g, Paper paper);
+    enum class Settled { Blank, Filled, Back };
+    Settled settlePerson(Guard& g, ChartFill& fill);
+    void build(Guard& g, const ChartFill& fill, Paper paper);
     QString claimTemporaryWorkbook(Guard& g, QString& refusal);
 
     MainWindowPort& mWindow;

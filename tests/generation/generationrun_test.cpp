@@ -1,4 +1,6 @@
 #include "base/safefile.h"
+#include "gedcom/familyfile.h"
+#include "generation/chartfill.h"
 #include "generation/generationrun.h"
 #include "generation/previewhandoff.h"
 #include "generation/tempfiles.h"
@@ -194,6 +196,78 @@ TEST_F(GenerationRunTest, NoFreeNameFailsAtTheSaveWithoutTouchingTheTakenFile) {
     // Not handed to the preview either, which would delete it.
     EXPECT_TRUE(window.previewWindow.excelFile.isEmpty());
     EXPECT_EQ(tempFiles().size(), 1);
+}
+
+// Two people named Karl Müller; the first is Zoë's father.
+OpenFamilyFile karlsFamily() {
+    const char* text = "0 HEAD\n1 GEDC\n2 VERS 5.5.1\n1 CHAR UTF-8\n"
+                       "0 @I1@ INDI\n1 NAME Zoë /Müller/\n1 BIRT\n2 DATE 1901\n1 FAMC @F1@\n"
+                       "0 @I2@ INDI\n1 NAME Karl /Müller/\n1 DEAT\n2 DATE 1944\n"
+                       "0 @I3@ INDI\n1 NAME Anna /Roth/\n"
+                       "0 @I9@ INDI\n1 NAME Karl /Müller/\n"
+                       "0 @F1@ FAM\n1 HUSB @I2@\n1 WIFE @I3@\n1 CHIL @I1@\n0 TRLR\n";
+    return {std::shared_ptr<const gedcom::FamilyFile>(gedcom::readFamilyFile(text)),
+            QStringLiteral("family.ged")};
+}
+
+QString cellText(const QString& workbook, std::pair<int, int> at) {
+    const auto model = engine::readXls(workbook);
+    const auto* cell = model->activeSheet().cell(at.first, at.second);
+    return cell ? cell->value() : QString();
+}
+
+TEST_F(GenerationRunTest, ANameThatIsNotOnePersonNeverMakesAChartUnasked) {
+    window.family = karlsFamily();
+    window.name = QStringLiteral("karl muller");
+    run.PushButton1_Click(); // the choice among the two is cancelled
+    ASSERT_EQ(window.dialogService.choiceRequests.size(), 1u);
+    const QStringList items = window.dialogService.choiceRequests[0].items;
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_TRUE(items[0].startsWith(QStringLiteral("@I2@ Karl Müller")));
+    EXPECT_TRUE(items[1].startsWith(QStringLiteral("@I9@ Karl Müller")));
+
+    window.name = QStringLiteral("Nobody Known");
+    window.dialogService.answers.push_back(MsgResult::No); // go back
+    run.PushButton1_Click();
+    ASSERT_EQ(window.dialogService.messages.size(), 1u);
+    const auto& question = window.dialogService.messages[0];
+    EXPECT_EQ(question.buttons, MsgButtons::YesNo);
+    EXPECT_FALSE(question.yesIsDefault);
+    EXPECT_TRUE(question.text.contains(QStringLiteral("\"Nobody Known\"")));
+    EXPECT_TRUE(window.previewWindow.calls.isEmpty());
+    EXPECT_TRUE(tempFiles().isEmpty());
+    EXPECT_EQ(run.mBusy.value(), 0);
+
+    window.dialogService.answers.push_back(MsgResult::Yes); // the blank chart after all
+    run.PushButton1_Click();
+    EXPECT_EQ(window.dialogService.errorReports().size(), 0u);
+    EXPECT_EQ(cellText(window.previewWindow.excelFile, {2, 2}),
+              QStringLiteral("Family Tree for Nobody Known"));
+    EXPECT_EQ(cellText(window.previewWindow.excelFile, boxCell(2, 5)), QString());
+}
+
+TEST_F(GenerationRunTest, TheSettledPersonsAncestorsFillTheChart) {
+    window.family = karlsFamily();
+    window.name = QStringLiteral("zoe muller"); // as typed; the title spells it as the file does
+    window.generations = QStringLiteral("3");
+    run.PushButton1_Click();
+    EXPECT_TRUE(window.dialogService.messages.empty())
+        << window.dialogService.texts().join('|').toStdString();
+    const QString workbook = window.previewWindow.excelFile;
+    EXPECT_EQ(cellText(workbook, {2, 2}), QStringLiteral("Family Tree for Zoë Müller"));
+    EXPECT_EQ(cellText(workbook, boxCell(1, 3)), QStringLiteral("Zoë Müller"));
+    EXPECT_EQ(cellText(workbook, boxCell(2, 3)), QStringLiteral("Karl Müller"));
+    EXPECT_EQ(cellText(workbook, boxCell(3, 3)), QStringLiteral("Anna Roth"));
+
+    // Chosen from the list, the second Karl is kept although the name is shared.
+    window.family.chosen = window.family.file->personByXref("I9");
+    window.name = QStringLiteral("Karl Müller");
+    run.PushButton1_Click();
+    EXPECT_TRUE(window.dialogService.choiceRequests.empty());
+    const QString second = window.previewWindow.excelFile;
+    const auto [row, column] = boxCell(1, 3);
+    EXPECT_EQ(cellText(second, {row, column}), QStringLiteral("Karl Müller"));
+    EXPECT_EQ(cellText(second, {row + 1, column}), QString()); // the first Karl died in 1944
 }
 
 TEST(TempFiles, NamesUseOnlyDigitsOneToNine) {

@@ -37,12 +37,16 @@ public:
     void hideWindow() override { hidden = true; }
     PreviewHandOff& preview() override { return previewWindow; }
     DialogService& dialogs() override { return dialogService; }
+    OpenFamilyFile familyFile() const override { return family; }
+    void chartWarnings(const QStringList& w) override { warnings << w; }
 
     QString name = QStringLiteral("Tamsin Orrow");
     QString generations = QStringLiteral("5");
     QList<int> pointers;
     int focusCount = 0;
     bool hidden = false;
+    OpenFamilyFile family; // none unless a test opens one
+    QStringList warnings;
     FakePreview previewWindow;
     ScriptedDialogs dialogService;
 };
