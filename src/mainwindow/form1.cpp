@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "familyfilerow.h"
 #include "mainwindow/services/dialogs.h"
 #include "mainwindow/services/errorreport.h"
 #include "mainwindow/services/screenfit.h"
@@ -7,10 +8,14 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QScreen>
+#include <QShortcut>
 
 namespace pq {
 
@@ -33,16 +38,22 @@ void setWhiteBackground(QWidget* widget) {
 
 const QString kText1Key = QStringLiteral("Text1");
 const QString kText2Key = QStringLiteral("Text2");
+
+// The family-file row sits below the designer's two frames; the window grows to hold it.
+constexpr int kFamilyRowTop = 2970;
+constexpr int kFamilyRowHeight = 1500;
+constexpr int kWindowHeight = kFamilyRowTop + kFamilyRowHeight + 120;
 } // namespace
 
 Form1::Form1(DialogService& dialogs, SettingsStore& store, PreviewHandOff& preview, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      mDialogs(dialogs), mStore(store), mPreview(preview), mRun(*this),
+      mDialogs(dialogs), mStore(store), mPreview(preview), mFamily(dialogs, store), mRun(*this),
       mStartRun([this] { mRun.PushButton1_Click(); }), mExit([] { QCoreApplication::exit(0); }) {
     setObjectName(QStringLiteral("Form1"));
-    setFixedSize(px(8040), px(3015));
+    setFixedSize(px(8040), px(kWindowHeight));
+    setAcceptDrops(true);
     setFont(windowFont());
     setWhiteBackground(this);
     setMouseTracking(true);
@@ -91,6 +102,13 @@ void Form1::createControls() {
     setTabOrder(Text2, PushButton1);
     setTabOrder(PushButton1, PushButton6);
     setTabOrder(PushButton6, PushButton7);
+
+    FamilyRow = new FamilyFileRow(mFamily, mDialogs, Text1, this);
+    FamilyRow->setGeometry(twipsRect(120, kFamilyRowTop, 7800, kFamilyRowHeight));
+    setWhiteBackground(FamilyRow);
+    setTabOrder(PushButton7, FamilyRow->OpenButton);
+    setTabOrder(FamilyRow->OpenButton, FamilyRow->CloseButton);
+    setTabOrder(FamilyRow->CloseButton, FamilyRow->WarningsButton);
     // The window opens with the focus in Text1.
     Text1->setFocus();
 }
@@ -109,6 +127,9 @@ void Form1::connectHandlers() {
     connect(Text2, &QLineEdit::returnPressed, this, &Form1::PushButton1_Click);
     for (QObject* watched : std::initializer_list<QObject*>{Text1, Text2, Frame1, Frame2})
         watched->installEventFilter(this);
+    connect(FamilyRow, &FamilyFileRow::buttonMouseMoved, this, &Form1::PushButton_MouseMove);
+    auto* open = new QShortcut(QKeySequence::Open, this);
+    connect(open, &QShortcut::activated, FamilyRow, &FamilyFileRow::openByDialog);
 }
 
 void Form1::Form_Load() {
@@ -132,6 +153,7 @@ void Form1::Form_Load() {
         Text2->setText(mStore.GetSetting(kSettingsApplication, kProductTitle, kText2Key,
                                          QString::number(kSampleGenerations)));
     });
+    g(132, [&] { mFamily.openRemembered(); });
 }
 
 Paper Form1::paper() const {
@@ -218,6 +240,14 @@ void Form1::setMousePointer(int pointer) {
     setCursor(cursorForPointer(pointer, mMouseIcon));
 }
 
+OpenFamilyFile Form1::familyFile() const {
+    return mFamily.forRun(Text1->text());
+}
+
+void Form1::chartWarnings(const QStringList& warnings) {
+    mFamily.addChartWarnings(warnings);
+}
+
 void Form1::focusText2() {
     Text2->setFocus(Qt::OtherFocusReason);
 }
@@ -245,6 +275,19 @@ void Form1::showEvent(QShowEvent* event) {
         frame.moveCenter(s->availableGeometry().center());
         move(frame.topLeft());
     }
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData() && !familyFileInDrop(*event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    const QString path = event->mimeData() ? familyFileInDrop(*event->mimeData()) : QString();
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    mFamily.open(path);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

@@ -2,8 +2,10 @@
 
 // Form1, the main window and the start-up window: the two inputs of a run (the name and the
 // number of generations, remembered in the settings store), "Start Creating Template", Help
-// and the sample data. Closing it ends the program.
+// and the sample data, and below them the family file the chart may be filled from. Closing
+// it ends the program.
 
+#include "familyfilesession.h"
 #include "generation/generationrun.h"
 #include "mainwindow/services/appearance.h"
 #include "mainwindow/services/pointer.h"
@@ -21,6 +23,7 @@ class QLineEdit;
 namespace pq {
 
 class DialogService;
+class FamilyFileRow;
 class PreviewHandOff;
 class SettingsStore;
 
@@ -40,7 +43,7 @@ public:
     void setExitHook(std::function<void()> exit) { mExit = std::move(exit); }
     void setWebsiteHooks(WebsiteHooks hooks) { mWebsite = std::move(hooks); }
 
-    // The start-up, labels 102-130; called once before the window is first shown.
+    // The start-up, labels 102-132; called once before the window is first shown.
     void Form_Load();
 
     void PushButton1_Click();
@@ -59,6 +62,7 @@ public:
     int mousePointer() const { return mMousePointer; }
     const std::optional<QCursor>& mouseIcon() const { return mMouseIcon; }
     GenerationRun& run() { return mRun; }
+    FamilyFileSession& familySession() { return mFamily; }
 
     // MainWindowPort, for the generation run.
     QString text1() const override;
@@ -69,6 +73,8 @@ public:
     PreviewHandOff& preview() override { return mPreview; }
     DialogService& dialogs() override { return mDialogs; }
     Paper paper() const override;
+    OpenFamilyFile familyFile() const override;
+    void chartWarnings(const QStringList& warnings) override;
 
     QLineEdit* Text1 = nullptr;
     QLineEdit* Text2 = nullptr;
@@ -77,6 +83,7 @@ public:
     PushButton* PushButton7 = nullptr;
     QGroupBox* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;
+    FamilyFileRow* FamilyRow = nullptr;
     SkinFramework SkinFramework1;
 
 protected:
@@ -84,6 +91,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void createControls();
@@ -95,6 +104,7 @@ private:
     DialogService& mDialogs;
     SettingsStore& mStore;
     PreviewHandOff& mPreview;
+    FamilyFileSession mFamily;
     GenerationRun mRun;
     std::function<void()> mStartRun;
     std::function<void()> mExit;

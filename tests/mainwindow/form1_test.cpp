@@ -4,6 +4,7 @@
 #include "base/failure.h"
 #include "cursorfile.h"
 #include "generation/previewhandoff.h"
+#include "mainwindow/familyfilerow.h"
 #include "mainwindow/form1.h"
 #include "mainwindow/services/appearance.h"
 #include "mainwindow/services/errorreport.h"
@@ -281,8 +282,9 @@ TEST_F(Form1Test, FailingBrowserStartIsReportedUnderLabel110) {
 
 TEST_F(Form1Test, WindowIsFixedWhiteAndHasNoMaximizeButton) {
     load();
-    EXPECT_EQ(form->minimumSize(), QSize(536, 201));
-    EXPECT_EQ(form->maximumSize(), QSize(536, 201));
+    // The designer's 536 x 201, grown by the family-file row.
+    EXPECT_EQ(form->minimumSize(), QSize(536, 306));
+    EXPECT_EQ(form->maximumSize(), QSize(536, 306));
     const Qt::WindowFlags flags = form->windowFlags();
     EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
     EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
@@ -309,6 +311,7 @@ TEST_F(Form1Test, ControlsSitWhereDesignedWithTheirCaptionsAndFonts) {
         {form->PushButton7, form.get(), {272, 42, 256, 27}, 11.25},
         {form->Frame1, form.get(), {8, 74, 520, 57}, 9},
         {form->Frame2, form.get(), {8, 136, 520, 57}, 9},
+        {form->FamilyRow, form.get(), {8, 198, 520, 100}, 9},
     };
     for (const Expected& e : table) {
         SCOPED_TRACE(e.widget->objectName().toStdString());
@@ -335,7 +338,8 @@ TEST_F(Form1Test, TabOrderFollowsTheDesign) {
         w = w->nextInFocusChain();
     } while (w != form->Text1);
     EXPECT_EQ(order, (QWidgetList{form->Text1, form->Text2, form->PushButton1, form->PushButton6,
-                                  form->PushButton7}));
+                                  form->PushButton7, form->FamilyRow->OpenButton,
+                                  form->FamilyRow->CloseButton, form->FamilyRow->WarningsButton}));
 }
 
 } // namespace
