@@ -3,6 +3,7 @@
 #include "familyfilesession.h"
 #include "mainwindow/services/dialogs.h"
 #include "mainwindow/services/pushbutton.h"
+#include "personcompleter.h"
 
 #include <QDialog>
 #include <QDir>
@@ -85,6 +86,7 @@ FamilyFileRow::FamilyFileRow(FamilyFileSession& session, DialogService& dialogs,
     Target = new QLabel(this);
     Note = new QLabel(this);
     WarningsButton = new PushButton(QStringLiteral("Warnings"), this);
+    People = new PersonCompleter(mName, this);
 
     OpenButton->setObjectName(QStringLiteral("OpenFamilyFile"));
     FileName->setObjectName(QStringLiteral("FamilyFileName"));
@@ -133,6 +135,9 @@ FamilyFileRow::FamilyFileRow(FamilyFileSession& session, DialogService& dialogs,
     connect(&mSession, &FamilyFileSession::progressed, this,
             [this] { Progress->setValue(mSession.progress()); });
     connect(mName, &QLineEdit::textChanged, this, &FamilyFileRow::refreshTarget);
+    connect(
+        People, &PersonCompleter::chosen, this,
+        [this](std::int32_t person, const QString& name) { mSession.choosePerson(person, name); });
     refresh();
 }
 
@@ -168,6 +173,11 @@ void FamilyFileRow::closeOrCancel() {
 void FamilyFileRow::refresh() {
     const bool reading = mSession.reading();
     const auto& current = mSession.current();
+    if (const gedcom::PersonSearch* search = current ? current->search.get() : nullptr;
+        search != mSearched) {
+        People->setSearch(search);
+        mSearched = search;
+    }
     FileName->setVisible(!reading);
     Progress->setVisible(reading);
     Progress->setValue(mSession.progress());

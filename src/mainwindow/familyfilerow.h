@@ -17,6 +17,7 @@ namespace pq {
 
 class DialogService;
 class FamilyFileSession;
+class PersonCompleter;
 class PushButton;
 class WarningsList;
 
@@ -42,6 +43,7 @@ public:
     QLabel* Target = nullptr;          // whom the chart will be for
     QLabel* Note = nullptr;            // a remembered file forgotten, and the like
     PushButton* WarningsButton = nullptr;
+    PersonCompleter* People = nullptr; // the list under the name box
 
 signals:
     // The pointer rule of the window's push buttons.
@@ -56,6 +58,7 @@ private:
     DialogService& mDialogs;
     QLineEdit* mName;
     WarningsList* mWarnings = nullptr;
+    const void* mSearched = nullptr; // the index the list searches now
 };
 
 } // namespace pq

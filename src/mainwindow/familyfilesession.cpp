@@ -1,13 +1,12 @@
 #include "familyfilesession.h"
 
 #include "base/failure.h"
-#include "gedcom/familyfile.h"
+#include "gedcom/familyload.h"
 #include "mainwindow/services/appfiles.h"
 #include "mainwindow/services/dialogs.h"
 #include "mainwindow/services/settingsstore.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <algorithm>
@@ -16,46 +15,7 @@ namespace pq {
 
 namespace {
 
-constexpr qint64 kChunk = 4 << 20;
-// What a QByteArray can hold; a family file that large is no export anyone sends.
-constexpr qint64 kLargestFile = qint64(2) << 30;
 constexpr int kProgressIntervalMs = 100;
-
-QString cannotRead(const QString& path, const QString& why) {
-    return QStringLiteral("cannot read %1: %2").arg(path, why);
-}
-
-QByteArray readBytes(const QString& path, ReadControl& control) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        throw Failure(cannotRead(path, QStringLiteral("there is no such file")));
-    if (info.isDir())
-        throw Failure(cannotRead(path, QStringLiteral("it is a folder")));
-    if (!info.isFile())
-        throw Failure(cannotRead(path, QStringLiteral("it is not a regular file")));
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
-        throw Failure(cannotRead(path, in.errorString()));
-    const qint64 size = in.size();
-    if (size >= kLargestFile)
-        throw Failure(cannotRead(path, QStringLiteral("it is larger than 2 GB")));
-    control.total = size;
-    QByteArray bytes(size, Qt::Uninitialized);
-    qint64 done = 0;
-    while (done < size) {
-        if (control.cancelled)
-            throw ReadCancelled();
-        const qint64 got = in.read(bytes.data() + done, std::min(kChunk, size - done));
-        if (got < 0)
-            throw Failure(cannotRead(path, in.errorString()));
-        if (got == 0) // the file shrank while we read it
-            break;
-        done += got;
-        control.done = done;
-    }
-    bytes.truncate(done);
-    return bytes;
-}
 
 std::vector<FileWarning> warningsOf(const gedcom::FamilyFile& file, const QString& fileName) {
     std::vector<FileWarning> out;
@@ -68,20 +28,20 @@ std::vector<FileWarning> warningsOf(const gedcom::FamilyFile& file, const QStrin
 
 std::shared_ptr<const LoadedFamilyFile> readFamilyFileAt(const QString& path,
                                                          ReadControl& control) {
+    gedcom::LoadControl load;
+    load.cancel = &control.cancelled;
+    load.progress = [&control](qint64 read, qint64 total) {
+        control.total = total;
+        control.done = read;
+    };
     auto loaded = std::make_shared<LoadedFamilyFile>();
     loaded->path = QFileInfo(path).absoluteFilePath();
     loaded->fileName = QFileInfo(path).fileName();
-    QByteArray bytes = readBytes(path, control);
-    try {
-        loaded->file = gedcom::readFamilyFile(std::move(bytes));
-    } catch (const Failure& f) {
-        const QString& why = f.description();
-        throw Failure(
-            loaded->fileName +
-            (why.startsWith(QLatin1String("line ")) ? QStringLiteral(" ") : QStringLiteral(": ")) +
-            why);
-    }
-    if (control.cancelled)
+    loaded->file = gedcom::loadFamilyFile(path, load);
+    if (!loaded->file)
+        throw ReadCancelled();
+    loaded->search = std::make_unique<gedcom::PersonSearch>(*loaded->file, &control.cancelled);
+    if (!loaded->search->isComplete())
         throw ReadCancelled();
     loaded->warnings = warningsOf(*loaded->file, loaded->fileName);
     loaded->unlistedWarnings = loaded->file->warnings().total() - loaded->warnings.size();
@@ -134,7 +94,8 @@ void FamilyFileSession::start(const QString& path, Origin origin) {
         } catch (const Failure& f) {
             failure = f.description();
         } catch (const std::exception& e) {
-            failure = cannotRead(path, QString::fromLocal8Bit(e.what()));
+            failure =
+                QStringLiteral("cannot read %1: %2").arg(path, QString::fromLocal8Bit(e.what()));
         }
         // The session outlives the reader (its destructor waits), and a result for a read
         // that was cancelled meanwhile is dropped in finish().
@@ -165,15 +126,14 @@ void FamilyFileSession::finish(const std::shared_ptr<ReadControl>& control, Orig
         remember(loaded->path);
         replaceCurrent(std::move(loaded));
     } else if (origin == Origin::Remembered) {
+        // Nothing but the main window opens at start: a note in it, no message box.
         forget(QStringLiteral("The family file could not be read, so it is no longer open: %1")
                    .arg(failure));
     } else {
+        // One message, and the file open before stays open.
         emit changed();
-        MessageRequest request{failure, QString(), MsgButtons::Ok, MsgIcon::Exclamation, true};
-        mDialogs.message(request);
-        return;
+        mDialogs.message({failure, QString(), MsgButtons::Ok, MsgIcon::Exclamation, true});
     }
-    emit changed();
 }
 
 void FamilyFileSession::cancel() {
@@ -191,16 +151,15 @@ void FamilyFileSession::close() {
     remember(QString());
     mNote.clear();
     replaceCurrent(nullptr);
-    emit changed();
 }
 
 int FamilyFileSession::progress() const {
     if (!mControl)
         return 0;
     const qint64 total = mControl->total;
-    // Reading the bytes is the first half; making sense of them the second, of which we
-    // learn only the end.
-    return total > 0 ? static_cast<int>(mControl->done * 500 / total) : 0;
+    // Reading the bytes is most of the way; making sense of them and indexing the names is
+    // the rest, of which we learn only the end.
+    return total > 0 ? static_cast<int>(mControl->done * 800 / total) : 0;
 }
 
 std::vector<FileWarning> FamilyFileSession::warnings() const {
@@ -224,6 +183,7 @@ void FamilyFileSession::replaceCurrent(std::shared_ptr<const LoadedFamilyFile> n
     mChartWarnings.clear();
     mChosen = -1;
     mChosenText.clear();
+    emit changed(); // the window lets go of the old file's index here
     // A large file takes a while to give back; the window need not wait for it.
     if (old)
         mReader.start([gone = std::move(old)]() mutable { gone.reset(); });

@@ -5,6 +5,7 @@
 // store, keeping its warnings, and the person the chart is for. Form1 shows it in its
 // family-file row (familyfilerow.h).
 
+#include "gedcom/personsearch.h"
 #include "generation/generationrun.h"
 
 #include <QObject>
@@ -37,6 +38,8 @@ struct LoadedFamilyFile {
     QString path;
     QString fileName;
     std::shared_ptr<const gedcom::FamilyFile> file;
+    std::unique_ptr<const gedcom::PersonSearch>
+        search; // indexes `file`: declared after it, so gone first
     std::vector<FileWarning> warnings;
     std::size_t unlistedWarnings = 0; // counted beyond those kept
 };
@@ -51,9 +54,9 @@ struct ReadControl {
 // Thrown by the reader when it sees `cancelled`.
 struct ReadCancelled {};
 
-// Reads the family-tree file at `path` (a regular file), reporting its progress in `control`
-// and stopping when asked to. Throws Failure with a message that names the file, or
-// ReadCancelled.
+// Reads the family-tree file at `path` and indexes its people's names, reporting its progress
+// in `control` and stopping when asked to. Throws Failure (gedcom::LoadFailure) with a message
+// that names the file, or ReadCancelled.
 std::shared_ptr<const LoadedFamilyFile> readFamilyFileAt(const QString& path, ReadControl& control);
 
 class FamilyFileSession : public QObject {

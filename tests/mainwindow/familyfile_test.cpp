@@ -3,16 +3,20 @@
 // tool writes it, the line that says whom the chart is for, the remembered file, files that
 // are no family files, and reads that are cancelled, overtaken or outlived by the window.
 
+#include "gedcom/personlistmodel.h"
 #include "mainwindow/familyfilerow.h"
 #include "mainwindow/familyfilesession.h"
 #include "mainwindow/form1.h"
+#include "mainwindow/personcompleter.h"
 #include "mainwindow/services/appearance.h"
 #include "mainwindow/services/settingsstore.h"
 #include "preview/form2.h"
 #include "support/faultydisk.h"
 #include "support/scripteddialogs.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -126,12 +130,28 @@ TEST_F(FamilyFileTest, TheChartOfOneOfTwoNamesakesIsSavedAsTheToolWritesIt) {
     EXPECT_EQ(stored(kFamilyFileKey), QFileInfo(ged).absoluteFilePath());
     EXPECT_TRUE(row().WarningsButton->isEnabled()); // @F9@ names a husband who is not there
 
-    form->Text1->setText(QStringLiteral("Karl Müller"));
     form->Text2->setText(QStringLiteral("4"));
+    form->Text1->clear();
+    QTest::keyClicks(form->Text1, QStringLiteral("karl muller")); // accents and case ignored
     EXPECT_TRUE(row().Target->text().contains(QStringLiteral("names 2 people")));
-    dialogs.choices.push_back(1); // the second Karl, @I9@
-    form->PushButton1->click();
-    ASSERT_EQ(dialogs.choiceRequests.size(), 1u);
+    PersonCompleter& people = *row().People;
+    ASSERT_TRUE(people.isListShown());
+    QAbstractItemView* list = people.completer()->popup();
+    int second = -1; // the row of the Karl without parents, @I9@
+    for (int r = 0; r < list->model()->rowCount(); ++r)
+        if (list->model()->index(r, 0).data(gedcom::PersonListModel::XrefRole) == "@I9@")
+            second = r;
+    ASSERT_GE(second, 0);
+    for (int r = 0; r <= second; ++r)
+        QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return); // chooses, and starts nothing
+    EXPECT_FALSE(people.isListShown());
+    EXPECT_TRUE(preview.mExcelFile.isEmpty());
+    EXPECT_EQ(form->Text1->text(), QStringLiteral("Karl Müller"));
+    EXPECT_TRUE(row().Target->text().contains(QStringLiteral("@I9@")));
+
+    QTest::keyClick(form->Text2, Qt::Key_Return);
+    EXPECT_TRUE(dialogs.choiceRequests.empty()); // the choice from the list holds
     ASSERT_FALSE(preview.mExcelFile.isEmpty()) << dialogs.texts().join('|').toStdString();
     const QString saved = dir.filePath(QStringLiteral("window.xls"));
     dialogs.savePaths.push_back(saved);
