@@ -5,6 +5,7 @@
 // the preview window. It runs inside the click, on the user-interface thread.
 
 #include "base/numeric.h"
+#include "gedcom/familyload.h"
 #include "gedcom/pedigree.h"
 #include "mainwindow/services/dialogs.h"
 #include "paper.h"
@@ -52,7 +53,7 @@ public:
     virtual OpenFamilyFile familyFile() const { return {}; }
     // Problems met while gathering a filled chart's ancestors (a person who is their own
     // ancestor), each naming the file and line.
-    virtual void chartWarnings(const QStringList&) {}
+    virtual void chartWarnings(const QList<gedcom::FileWarning>&) {}
 };
 
 class GenerationRun {

@@ -36,16 +36,14 @@ public:
         mTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
         mTable->setSelectionBehavior(QAbstractItemView::SelectRows);
         mTable->setWordWrap(false);
-        mMore = new QLabel(this);
         layout->addWidget(mTable);
-        layout->addWidget(mMore);
         resize(720, 360);
     }
 
-    void fill(const std::vector<FileWarning>& warnings, std::size_t unlisted) {
+    void fill(const QList<gedcom::FileWarning>& warnings) {
         mTable->setRowCount(static_cast<int>(warnings.size()));
         for (int row = 0; row < mTable->rowCount(); ++row) {
-            const FileWarning& w = warnings[static_cast<std::size_t>(row)];
+            const gedcom::FileWarning& w = warnings[row];
             mTable->setItem(row, 0, new QTableWidgetItem(w.file));
             mTable->setItem(row, 1,
                             new QTableWidgetItem(w.line ? QString::number(w.line) : QString()));
@@ -53,17 +51,12 @@ public:
         }
         mTable->resizeColumnToContents(0);
         mTable->resizeColumnToContents(1);
-        mMore->setText(
-            unlisted ? QStringLiteral("%1 more problems like these are not listed.").arg(unlisted)
-                     : QString());
-        mMore->setVisible(unlisted != 0);
     }
 
     QTableWidget* table() const { return mTable; }
 
 private:
     QTableWidget* mTable;
-    QLabel* mMore;
 };
 
 QString familyFileInDrop(const QMimeData& data) {
@@ -157,7 +150,7 @@ void FamilyFileRow::showWarnings() {
         return;
     if (!mWarnings)
         mWarnings = new WarningsList(this);
-    mWarnings->fill(mSession.warnings(), mSession.unlistedWarnings());
+    mWarnings->fill(mSession.warnings());
     mWarnings->show();
     mWarnings->raise();
     mWarnings->activateWindow();
@@ -190,8 +183,8 @@ void FamilyFileRow::refresh() {
     CloseButton->setToolTip(reading ? QStringLiteral("Stop reading the file")
                                     : QStringLiteral("Close the family file: charts are blank"));
     CloseButton->setEnabled(reading || current);
-    const std::vector<FileWarning> warnings = mSession.warnings();
-    const std::size_t problems = warnings.size() + mSession.unlistedWarnings();
+    const QList<gedcom::FileWarning> warnings = mSession.warnings();
+    const std::size_t problems = mSession.problemCount();
     WarningsButton->setText(problems ? QStringLiteral("Warnings (%1)").arg(problems)
                                      : QStringLiteral("Warnings"));
     WarningsButton->setEnabled(problems != 0);
@@ -201,7 +194,7 @@ void FamilyFileRow::refresh() {
     // An open list follows the open file.
     if (mWarnings && mWarnings->isVisible()) {
         if (current)
-            mWarnings->fill(warnings, mSession.unlistedWarnings());
+            mWarnings->fill(warnings);
         else
             mWarnings->hide();
     }

@@ -17,13 +17,6 @@ namespace {
 
 constexpr int kProgressIntervalMs = 100;
 
-std::vector<FileWarning> warningsOf(const gedcom::FamilyFile& file, const QString& fileName) {
-    std::vector<FileWarning> out;
-    for (const gedcom::Warning& w : file.warnings().kept())
-        out.push_back({fileName, w.line, w.text});
-    return out;
-}
-
 } // namespace
 
 std::shared_ptr<const LoadedFamilyFile> readFamilyFileAt(const QString& path,
@@ -43,8 +36,7 @@ std::shared_ptr<const LoadedFamilyFile> readFamilyFileAt(const QString& path,
     loaded->search = std::make_unique<gedcom::PersonSearch>(*loaded->file, &control.cancelled);
     if (!loaded->search->isComplete())
         throw ReadCancelled();
-    loaded->warnings = warningsOf(*loaded->file, loaded->fileName);
-    loaded->unlistedWarnings = loaded->file->warnings().total() - loaded->warnings.size();
+    loaded->warnings = gedcom::fileWarnings(*loaded->file, loaded->fileName);
     return loaded;
 }
 
@@ -162,18 +154,24 @@ int FamilyFileSession::progress() const {
     return total > 0 ? static_cast<int>(mControl->done * 800 / total) : 0;
 }
 
-std::vector<FileWarning> FamilyFileSession::warnings() const {
-    std::vector<FileWarning> all = mCurrent ? mCurrent->warnings : std::vector<FileWarning>();
-    all.insert(all.end(), mChartWarnings.begin(), mChartWarnings.end());
-    return all;
+QList<gedcom::FileWarning> FamilyFileSession::warnings() const {
+    return mCurrent ? mCurrent->warnings + mChartWarnings : QList<gedcom::FileWarning>();
 }
 
-void FamilyFileSession::addChartWarnings(const QStringList& warnings) {
+std::size_t FamilyFileSession::problemCount() const {
+    if (!mCurrent)
+        return 0;
+    return mCurrent->file->warnings().total() + static_cast<std::size_t>(mChartWarnings.size());
+}
+
+void FamilyFileSession::addChartWarnings(const QList<gedcom::FileWarning>& warnings) {
     const auto before = mChartWarnings.size();
-    for (const QString& text : warnings)
+    for (const gedcom::FileWarning& w : warnings)
         if (std::none_of(mChartWarnings.begin(), mChartWarnings.end(),
-                         [&](const FileWarning& w) { return w.text == text; }))
-            mChartWarnings.push_back({QString(), 0, text});
+                         [&](const gedcom::FileWarning& kept) {
+                             return kept.line == w.line && kept.text == w.text;
+                         }))
+            mChartWarnings << w;
     if (mChartWarnings.size() != before)
         emit changed();
 }

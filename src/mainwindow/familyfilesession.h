@@ -26,22 +26,14 @@ class SettingsStore;
 // The settings key of the open family file, beside "Text1" and "Text2".
 inline const QString kFamilyFileKey = QStringLiteral("FamilyFile");
 
-// One problem in a family-tree file, as the warnings list shows it.
-struct FileWarning {
-    QString file;
-    std::uint32_t line = 0; // 0: the problem belongs to no one line
-    QString text;
-};
-
 // A family-tree file read and ready to fill charts from.
 struct LoadedFamilyFile {
     QString path;
     QString fileName;
     std::shared_ptr<const gedcom::FamilyFile> file;
     std::unique_ptr<const gedcom::PersonSearch>
-        search; // indexes `file`: declared after it, so gone first
-    std::vector<FileWarning> warnings;
-    std::size_t unlistedWarnings = 0; // counted beyond those kept
+        search;                          // indexes `file`: declared after it, so gone first
+    QList<gedcom::FileWarning> warnings; // the last one says how many more were not kept
 };
 
 // Shared by the user-interface thread and the reader.
@@ -91,10 +83,11 @@ public:
     // The file open now, or null.
     const std::shared_ptr<const LoadedFamilyFile>& current() const { return mCurrent; }
     // The open file's problems, then those met while filling charts from it.
-    std::vector<FileWarning> warnings() const;
-    std::size_t unlistedWarnings() const { return mCurrent ? mCurrent->unlistedWarnings : 0; }
-    // Problems met while filling a chart (each naming the file and line), kept once each.
-    void addChartWarnings(const QStringList& warnings);
+    QList<gedcom::FileWarning> warnings() const;
+    // How many problems there are, those not kept in warnings() included.
+    std::size_t problemCount() const;
+    // Problems met while filling a chart, kept once each.
+    void addChartWarnings(const QList<gedcom::FileWarning>& warnings);
     // What the window says about the family file beside it (a remembered file forgotten, a
     // read cancelled); empty when there is nothing to say.
     QString note() const { return mNote; }
@@ -135,7 +128,7 @@ private:
     QString mReadingPath;
     std::shared_ptr<const LoadedFamilyFile> mCurrent;
     QString mNote;
-    std::vector<FileWarning> mChartWarnings;
+    QList<gedcom::FileWarning> mChartWarnings;
     std::int32_t mChosen = -1;
     QString mChosenText;
 };

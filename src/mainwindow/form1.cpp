@@ -244,7 +244,7 @@ OpenFamilyFile Form1::familyFile() const {
     return mFamily.forRun(Text1->text());
 }
 
-void Form1::chartWarnings(const QStringList& warnings) {
+void Form1::chartWarnings(const QList<gedcom::FileWarning>& warnings) {
     mFamily.addChartWarnings(warnings);
 }
 

@@ -74,7 +74,7 @@ public:
     DialogService& dialogs() override { return mDialogs; }
     Paper paper() const override;
     OpenFamilyFile familyFile() const override;
-    void chartWarnings(const QStringList& warnings) override;
+    void chartWarnings(const QList<gedcom::FileWarning>& warnings) override;
 
     QLineEdit* Text1 = nullptr;
     QLineEdit* Text2 = nullptr;

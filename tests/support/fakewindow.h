@@ -38,7 +38,7 @@ public:
     PreviewHandOff& preview() override { return previewWindow; }
     DialogService& dialogs() override { return dialogService; }
     OpenFamilyFile familyFile() const override { return family; }
-    void chartWarnings(const QStringList& w) override { warnings << w; }
+    void chartWarnings(const QList<gedcom::FileWarning>& w) override { warnings << w; }
 
     QString name = QStringLiteral("Tamsin Orrow");
     QString generations = QStringLiteral("5");
@@ -46,7 +46,7 @@ public:
     int focusCount = 0;
     bool hidden = false;
     OpenFamilyFile family; // none unless a test opens one
-    QStringList warnings;
+    QList<gedcom::FileWarning> warnings;
     FakePreview previewWindow;
     ScriptedDialogs dialogService;
 };
