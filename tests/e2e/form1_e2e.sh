@@ -109,6 +109,87 @@ drag_on_a_twelve_generation_chart() {
     wait "$app_pid" || true
 }
 
+# A chart filled from a family file, by the keyboard alone: Ctrl+O, the file's path and Enter;
+# the person's name typed in full, Esc to close the list of people, Tab, the number and Enter;
+# Ctrl+S in the preview, the workbook's path and Enter. python3-xlrd then reads the names in
+# the saved workbook.
+family_file_chart_by_keyboard() {
+    local exe=$1 work=$PQ_E2E_WORK
+    cat >"$work/family.ged" <<'GED'
+0 HEAD
+1 GEDC
+2 VERS 5.5.1
+1 CHAR UTF-8
+0 @I1@ INDI
+1 NAME Zoë /Müller/
+1 BIRT
+2 DATE 3 MAY 1901
+1 FAMC @F1@
+0 @I2@ INDI
+1 NAME Karl /Müller/
+1 DEAT
+2 DATE 1944
+0 @I3@ INDI
+1 NAME Anna /Roth/
+0 @F1@ FAM
+1 HUSB @I2@
+1 WIFE @I3@
+1 CHIL @I1@
+0 TRLR
+GED
+    "$exe" >"$work/app.log" 2>&1 &
+    app_pid=$!
+    local form1
+    form1=$(poll 90 main_window_or_end "$app_pid") || fail "the main window did not appear again"
+    [ "$form1" = ended ] && fail "the program ended before its main window appeared"
+    xdotool windowactivate --sync "$form1" 2>/dev/null || xdotool windowfocus --sync "$form1"
+    sleep 1
+    xdotool key ctrl+o
+    poll 30 xdotool search --onlyvisible --name "^Open Family File\$" >/dev/null ||
+        fail "Ctrl+O did not open the file dialog"
+    sleep 0.5
+    xdotool type --delay 20 "$work/family.ged"
+    xdotool key Return
+    local store="$XDG_CONFIG_HOME/Quillmere/Quillmere.ini"
+    poll 30 grep -x "FamilyFile=$work/family.ged" "$store" >/dev/null ||
+        fail "the family file was not opened and remembered: $(cat "$store")"
+    xdotool windowactivate --sync "$form1" 2>/dev/null || true
+    sleep 0.5
+    # Family Tree For: its frame at 8, 74, the box 16, 20 inside it; a click selects its text.
+    xdotool mousemove --window "$form1" 268 106 click 1
+    sleep 0.3
+    xdotool type --delay 40 "zoe muller"
+    sleep 0.3
+    xdotool key Escape Tab
+    xdotool type --delay 30 "4"
+    xdotool key Return
+    local preview
+    preview=$(poll 180 bash -c "xdotool search --onlyvisible --name '^${title}\$' | grep -vx '$form1'") ||
+        fail "Enter did not make the filled chart"
+    xdotool windowactivate --sync "$preview" 2>/dev/null || true
+    sleep 1
+    xdotool key ctrl+s
+    poll 30 xdotool search --onlyvisible --name "^Save File\$" >/dev/null ||
+        fail "Ctrl+S did not open the save dialog"
+    sleep 0.5
+    xdotool key ctrl+a
+    xdotool type --delay 20 "$work/zoe.xls"
+    xdotool key Return
+    poll 30 find "$work" -maxdepth 1 -name zoe.xls -size +0 >/dev/null ||
+        fail "the filled chart was not saved"
+    /usr/bin/python3 - "$work/zoe.xls" <<'PY' || fail "the saved workbook does not hold the family"
+import sys, xlrd
+sheet = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)
+cells = {sheet.cell_value(r, c) for r in range(sheet.nrows) for c in range(sheet.ncols)}
+assert "Family Tree for Zoë Müller" in cells, cells
+for name in ("Zoë Müller", "Karl Müller", "Anna Roth", "b. 1901", "d. 1944"):
+    assert name in cells, (name, cells)
+PY
+    kill -TERM "$app_pid"
+    poll 20 ended "$app_pid" >/dev/null || fail "the program did not end after SIGTERM"
+    wait "$app_pid" || true
+}
+
 inner() {
     local exe=$1 work=$PQ_E2E_WORK
     xdotool getdisplaygeometry >/dev/null 2>&1 || exit 75
@@ -159,6 +240,7 @@ inner() {
     [ "$workbooks" -eq 0 ] || fail "SIGTERM left the temporary workbook in $TEMP"
 
     drag_on_a_twelve_generation_chart "$exe"
+    family_file_chart_by_keyboard "$exe"
     echo "PASS"
 }
 
