@@ -3,6 +3,8 @@
 // resident size.
 
 #include "benchsupport.h"
+#include "gedcom/familyfile.h"
+#include "gedcomsample.h"
 #include "generation/generationrun.h"
 #include "support/fakewindow.h"
 
@@ -43,6 +45,39 @@ BENCHMARK(BM_GenerationRun)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
+// Start to preview for a chart filled from the generated 100,000-person file, its person chosen
+// by cross-reference; compare with BM_GenerationRun at the same number of generations.
+void BM_FilledGenerationRun(benchmark::State& state) {
+    QTemporaryDir temp;
+    qputenv("TEMP", temp.path().toUtf8());
+    static const pq::bench::SampleTree tree = pq::bench::makeSampleGedcom(100000);
+    static const std::shared_ptr<const pq::gedcom::FamilyFile> file =
+        pq::gedcom::readFamilyFile(QByteArray(tree.text.data(), qsizetype(tree.text.size())));
+    for (auto _ : state) {
+        pq::test::FakeWindow window;
+        window.generations = QString::number(state.range(0));
+        window.name = QString::fromStdString(tree.rootXref);
+        window.family = {file, QStringLiteral("sample.ged")};
+        pq::GenerationRun run(window);
+        run.PushButton1_Click();
+        if (!window.dialogService.messages.empty() || window.previewWindow.picture.isNull())
+            state.SkipWithError("the run reported a failure");
+        state.PauseTiming();
+        QFile::remove(window.previewWindow.excelFile);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_GenerationRun)
+    ->Arg(10)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_FilledGenerationRun)
+    ->Arg(10)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
 } // namespace
