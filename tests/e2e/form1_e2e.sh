@@ -190,6 +190,45 @@ PY
     wait "$app_pid" || true
 }
 
+# ---- Export PDF from the preview ----------------------------------------------------------
+# Ctrl+E in the preview of a 5-generation chart opens the print preview titled "Export PDF";
+# Enter goes on to the file dialog, which offers "<person>.pdf" in the home folder; Enter there
+# writes it: one page with the chart's title as text.
+export_pdf_from_the_preview() {
+    local exe=$1 work=$PQ_E2E_WORK
+    "$exe" >"$work/app.log" 2>&1 &
+    app_pid=$!
+    local form1
+    form1=$(poll 90 main_window_or_end "$app_pid") || fail "the main window did not appear again"
+    [ "$form1" = ended ] && fail "the program ended before its main window appeared"
+    xdotool windowactivate --sync "$form1" 2>/dev/null || xdotool windowfocus --sync "$form1"
+    sleep 1
+    xdotool key Tab
+    xdotool type --delay 30 "5"
+    xdotool mousemove --window "$form1" 268 21 click 1
+    local preview
+    preview=$(poll 90 bash -c "xdotool search --onlyvisible --name '^${title}\$' | grep -vx '$form1'") ||
+        fail "the preview window of the 5-generation chart did not appear"
+    sleep 1
+    xdotool key --window "$preview" ctrl+e
+    local pages
+    pages=$(poll 30 xdotool search --onlyvisible --name '^Export PDF$') ||
+        fail "Ctrl+E opened no print preview"
+    sleep 1
+    xdotool key Return
+    poll 30 bash -c "xdotool search --onlyvisible --name '^Export PDF\$' | grep -vx '$pages'" \
+        >/dev/null || fail "the print preview did not go on to the file dialog"
+    sleep 1
+    xdotool key Return
+    local pdf="$HOME/Ada Quorvell.pdf"
+    poll 30 bash -c "pdfinfo '$pdf' 2>/dev/null | grep -E '^Pages: +1\$'" >/dev/null ||
+        fail "Export PDF wrote no one-page PDF at $pdf"
+    pdftotext "$pdf" - | grep -q "Family Tree for Ada Quorvell" || fail "the PDF's title is not text"
+    kill -TERM "$app_pid"
+    poll 20 ended "$app_pid" >/dev/null || fail "the program did not end after SIGTERM"
+    wait "$app_pid" || true
+}
+
 inner() {
     local exe=$1 work=$PQ_E2E_WORK
     xdotool getdisplaygeometry >/dev/null 2>&1 || exit 75
@@ -241,6 +280,7 @@ inner() {
 
     drag_on_a_twelve_generation_chart "$exe"
     family_file_chart_by_keyboard "$exe"
+    export_pdf_from_the_preview "$exe"
     echo "PASS"
 }
 
@@ -250,7 +290,7 @@ if [ "${1:-}" = "--inner" ]; then
 fi
 
 . "$(dirname "$0")/../support/require_tools.sh"
-require_tools Xvfb xdotool import compare convert
+require_tools Xvfb xdotool import compare convert pdfinfo pdftotext
 
 exe=$(realpath "$1")
 work=$(mktemp -d)

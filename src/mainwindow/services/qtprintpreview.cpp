@@ -43,8 +43,10 @@ public:
         layout->addWidget(mPreview, 1);
         layout->addLayout(createPageRow());
         auto* buttons = new QDialogButtonBox(this);
-        buttons->addButton(request.acceptText, QDialogButtonBox::AcceptRole)
-            ->setObjectName(QStringLiteral("accept"));
+        QPushButton* accept = buttons->addButton(request.acceptText, QDialogButtonBox::AcceptRole);
+        accept->setObjectName(QStringLiteral("accept"));
+        // Enter goes on, whichever plan button has the focus.
+        accept->setDefault(true);
         buttons->addButton(QDialogButtonBox::Cancel);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
