@@ -112,13 +112,38 @@ std::pair<int, int> boxCell(int ahnentafel, int columns) {
     return {4 + (1 << t) + place * (1 << (t + 1)), 2 + t};
 }
 
+namespace {
+
+// "A", "B", ... "P": the letters of a generation column (at most 16 of them).
+QString columnLetter(int column) {
+    return QString(QChar(u'A' + column - 1));
+}
+
+} // namespace
+
 void FillChart(Guard& g, const xl::Ref<xl::Worksheet>& sheet, const ChartFill& fill) {
+    if (fill.columns <= 0)
+        return; // a blank chart keeps its plan
+    // The layout makes B to F 24 characters wide; older generations' columns, narrow in the
+    // blank chart, hold names too.
+    const int lastColumn = 1 + fill.columns;
+    if (lastColumn > 6)
+        g(292, [&] {
+            sheet->columns(QStringLiteral("G:") + columnLetter(lastColumn))
+                ->setColumnWidth(QStringLiteral("24"));
+        });
+    // A name wider than its box is shown smaller rather than cut off.
+    g(294, [&] { sheet->cells(2, 2)->setShrinkToFit(true); });
     for (const BoxText& box : fill.boxes) {
         const auto [row, column] = boxCell(box.ahnentafel, fill.columns);
-        if (!box.name.isEmpty())
+        if (!box.name.isEmpty()) {
             g(288, [&] { sheet->cells(row, column)->setValue(box.name); });
-        if (!box.years.isEmpty())
+            g(294, [&] { sheet->cells(row, column)->setShrinkToFit(true); });
+        }
+        if (!box.years.isEmpty()) {
             g(290, [&] { sheet->cells(row + 1, column)->setValue(box.years); });
+            g(294, [&] { sheet->cells(row + 1, column)->setShrinkToFit(true); });
+        }
     }
 }
 

@@ -104,6 +104,9 @@ public:
     virtual void setValue(const QVariant& value) = 0;
     virtual int horizontalAlignment() const = 0;
     virtual void setHorizontalAlignment(int alignment) = 0;
+    // Text wider than its cell is shown smaller until it fits, instead of being cut off.
+    virtual bool shrinkToFit() const = 0;
+    virtual void setShrinkToFit(bool on) = 0;
     virtual Ref<Font> font() = 0;
     virtual Ref<Interior> interior() = 0;
     virtual Ref<Border> borders(int edge) = 0; // xlEdgeLeft .. xlEdgeRight

@@ -278,6 +278,36 @@ TEST(GedcomReader, BrokenFilesGiveWhatCouldBeReadAndNameTheLines) {
     EXPECT_EQ(cut->warnings().kept()[0].line, 6u);
 }
 
+// The records table grows from its first 1,024 slots to hold 100,000 records and finds every
+// one again, and a second record under a known cross-reference gets the first one's index.
+TEST(GedcomReader, RecordsTableGrowsAndFindsEveryRecord) {
+    constexpr int kCount = 100000;
+    std::vector<std::string> keys;
+    keys.reserve(kCount);
+    for (int i = 0; i < kCount; ++i)
+        keys.push_back("I" + std::to_string(i * 7919 % 1000003));
+    XrefIndex index;
+    for (int i = 0; i < kCount; ++i)
+        ASSERT_EQ(index.insert(keys[i], i), -1) << keys[i];
+    int lost = 0;
+    for (int i = 0; i < kCount; ++i)
+        lost += index.find(keys[i]) != i;
+    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(index.insert(keys[4321], 7), 4321);
+    EXPECT_EQ(index.find("I1000004"), -1);
+    EXPECT_EQ(index.find(""), -1);
+
+    QByteArray text = "0 HEAD\n";
+    for (int i = 0; i < kCount; ++i)
+        text += "0 @P" + QByteArray::number(i) + "@ INDI\n";
+    const auto f = readFamilyFile(text + "0 TRLR\n");
+    ASSERT_EQ(f->people().size(), std::size_t(kCount));
+    lost = 0;
+    for (int i = 0; i < kCount; ++i)
+        lost += f->personByXref(QByteArray("P" + QByteArray::number(i)).toStdString()) != i;
+    EXPECT_EQ(lost, 0);
+}
+
 TEST(GedcomReader, HostileInput) {
     // A 10 MB line: a value is kept as a view, a line without level is reported briefly.
     const QByteArray huge(10 << 20, 'x');

@@ -159,20 +159,44 @@ TEST_F(GedcomChartTest, AncestorsFillTheirBoxesAndNothingElseChanges) {
     EXPECT_EQ(boxCell(1, 4), std::make_pair(12, 5));
     EXPECT_EQ(boxCell(15, 4), std::make_pair(19, 2));
 
-    // The same cells and formats as the blank chart; only the texts are new.
+    // The same cells and formats as the blank chart; only the texts are new, and they shrink
+    // to fit their boxes rather than be cut off.
     BatchRequest blankRequest = request("4");
     blankRequest.workbookPath = path("blank.xls");
     ASSERT_TRUE(makeChartFiles(blankRequest).ok);
     const auto blank = engine::readXls(blankRequest.workbookPath);
     const engine::SheetModel& plain = blank->activeSheet();
+    EXPECT_TRUE(sheet.formatAt(2, 2).shrinkToFit) << "the title";
+    EXPECT_FALSE(plain.formatAt(2, 2).shrinkToFit);
     for (int row = 4; row <= 24; ++row)
         for (int column = 1; column <= 6; ++column) {
-            EXPECT_EQ(sheet.formatAt(row, column), plain.formatAt(row, column)) << row << column;
             const engine::Cell* cell = sheet.cell(row, column);
             const QString value = cell ? cell->value() : QString();
             const auto want = texts.find({row, column});
             EXPECT_EQ(value, want == texts.end() ? QString() : want->second) << row << column;
+            engine::CellFormat format = sheet.formatAt(row, column);
+            EXPECT_EQ(format.shrinkToFit, want != texts.end()) << row << column;
+            format.shrinkToFit = false;
+            EXPECT_EQ(format, plain.formatAt(row, column)) << row << column;
         }
+
+    // From six generations on, the older generations' columns are as wide as the rest in a
+    // filled chart only.
+    BatchRequest seven = gedcomRequest("cora vance");
+    seven.generations = QStringLiteral("7");
+    seven.workbookPath = blankRequest.workbookPath = path("seven.xls");
+    seven.force = blankRequest.force = true;
+    ASSERT_TRUE(makeChartFiles(seven).ok);
+    const auto filledSeven = engine::readXls(seven.workbookPath);
+    blankRequest.generations = QStringLiteral("7");
+    ASSERT_TRUE(makeChartFiles(blankRequest).ok);
+    const auto blankSeven = engine::readXls(blankRequest.workbookPath);
+    for (int column = 2; column <= 8; ++column) {
+        EXPECT_EQ(filledSeven->activeSheet().columnWidth(column),
+                  filledSeven->activeSheet().columnWidth(2))
+            << column;
+        EXPECT_EQ(blankSeven->activeSheet().columnWidth(column).has_value(), column <= 6) << column;
+    }
 }
 
 TEST_F(GedcomChartTest, BadInputNamesTheProblem) {

@@ -272,6 +272,29 @@ TEST_F(RangePictureTest, OverflowingTextHidesGridlinesUpToTheNextFilledCell) {
     EXPECT_TRUE(sheet.cell(1, 1)->value().startsWith(run.text));
 }
 
+// A shrink-to-fit cell shows its whole text, smaller, inside its own cell: nothing cut, nothing
+// running into the empty cell beside it; a text that fits keeps its size.
+TEST_F(RangePictureTest, ShrinkToFitShowsTheWholeTextInItsCell) {
+    const QString longText = QStringLiteral("A text far wider than one column of the sheet");
+    for (int row = 1; row <= 3; ++row) {
+        sheet.setValue(row, 1, row == 3 ? QStringLiteral("ab") : longText);
+        sheet.editCellFormat(row, 1, [&](CellFormat& f) {
+            f.shrinkToFit = true;
+            f.horizontalAlignment = row == 2 ? kAlignCenter : kAlignGeneral;
+        });
+    }
+    const RangeDisplayList list = buildDisplayList(sheet, {1, 1, 3, 4});
+    const auto& texts = list.bands.at(0).texts;
+    ASSERT_EQ(texts.size(), 3u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(texts[i].text, longText) << i;
+        EXPECT_LT(texts[i].pointSize, 10.0 / 3) << i;
+        EXPECT_EQ(texts[i].clip.right(), 63) << i << ": no overflow";
+        EXPECT_GE(texts[i].x, 1.0) << i;
+    }
+    EXPECT_EQ(texts[2].pointSize, 10.0);
+}
+
 TEST_F(RangePictureTest, AlignmentPlacesTextInItsCell) {
     const std::array alignments{kAlignGeneral, kAlignLeft, kAlignCenter, kAlignRight};
     for (int i = 0; i < 4; ++i) {

@@ -48,6 +48,7 @@ void buildVariedWorkbook(WorkbookModel& workbook) {
             f.fontColorIndex = 3 + i;
             f.interiorColorIndex = i == 0 ? kColorIndexNone : 40 + i;
             f.borders[i] = lineStyles[i];
+            f.shrinkToFit = i % 2 == 1;
         });
         first.editCellFormat(6, 2 + i, [&](CellFormat& f) { f.fontSize = 8 + 2 * i; });
     }

@@ -129,6 +129,11 @@ public:
         mLog->enter("Range.setHorizontalAlignment");
         mInner->setHorizontalAlignment(v);
     }
+    bool shrinkToFit() const override { return mInner->shrinkToFit(); }
+    void setShrinkToFit(bool on) override {
+        mLog->enter("Range.setShrinkToFit");
+        mInner->setShrinkToFit(on);
+    }
     xl::Ref<xl::Font> font() override {
         mLog->enter("Range.font");
         return wrapShared<xl::Font>(new FakeFont(mInner->font(), mLog));

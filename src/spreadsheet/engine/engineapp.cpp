@@ -338,6 +338,14 @@ public:
             mWhere, mRect, [&](CellFormat& f) { f.horizontalAlignment = alignment; },
             editKey(EditedProperty::Alignment, alignment));
     }
+    bool shrinkToFit() const override {
+        return mWhere.sheet().formatAt(mRect.top, mRect.left).shrinkToFit;
+    }
+    void setShrinkToFit(bool on) override {
+        editRangeFormat(
+            mWhere, mRect, [&](CellFormat& f) { f.shrinkToFit = on; },
+            editKey(EditedProperty::ShrinkToFit, on ? 1 : 0));
+    }
     Ref<xl::Font> font() override {
         mWhere.sheet();
         return Ref<xl::Font>(std::make_shared<EngineFont>(mWhere, mRect));

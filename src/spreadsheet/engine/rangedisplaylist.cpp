@@ -428,8 +428,20 @@ private:
         run.pointSize = f.fontSize;
         run.color = fontColor(f);
         const ScaledMetrics& m = mFonts.metrics(run.family, run.pointSize);
-        const double width = m.advance(run.text, run.text.size());
-
+        double width = m.advance(run.text, run.text.size());
+        double scale = 1.0; // of the font, for text shrunk to fit its cell
+        if (f.shrinkToFit) {
+            // Shrunk text keeps to its own cell: the size that fits between the paddings.
+            // Widths grow linearly with the size, so the shrunk width is the room itself.
+            const int room = lefts()[area.right - mRange.left + 1] -
+                             lefts()[area.left - mRange.left] - 1 - 2 * kTextPadding;
+            if (width > room && room > 0) {
+                scale = room / width;
+                run.pointSize *= scale;
+                width = room;
+            }
+            mayOverflow = false;
+        }
         int first = area.left, last = area.right; // columns the text may use
         auto x = [&] {
             const int l = lefts()[area.left - mRange.left];
@@ -458,12 +470,13 @@ private:
         }
         run.x = x;
         const int bottomEdge = tops()[area.bottom - mRange.top + 1];
-        run.baseline = bottomEdge - 1 - std::round(m.descent());
+        run.baseline = bottomEdge - 1 - std::round(m.descent() * scale);
         run.clip = QRect(QPoint(clipLeft(), tops()[area.top - mRange.top] + 1),
                          QPoint(clipRight() - 1, bottomEdge - 1));
         if (run.clip.isEmpty())
             return;
-        cutToClip(run, m, clipLeft(), clipRight());
+        if (scale == 1.0)
+            cutToClip(run, m, clipLeft(), clipRight());
         if (!run.text.isEmpty())
             bandOfRow(area.top - mRange.top).texts.push_back(std::move(run));
     }

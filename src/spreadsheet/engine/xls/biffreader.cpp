@@ -311,7 +311,8 @@ XfRecord parseXf(Fields f) {
     f.skip(2);
     xf.style = f.u16() & 0x0004;
     xf.alc = f.u8() & 0x07;
-    f.skip(2);
+    f.skip(1);
+    xf.shrinkToFit = f.u8() & 0x10;
     xf.usedAttributes = f.u8() & 0xFC;
     const std::uint32_t borders = f.u32();
     const std::uint32_t more = f.u32();

@@ -169,7 +169,7 @@ void appendXf(QByteArray& out, const XfRecord& xf) {
     putU16(out, xf.style ? 0xFFF5 : 0x0001);
     putU8(out, static_cast<std::uint8_t>((xf.alc & 0x07) | (2 << 4))); // vertical: bottom
     putU8(out, 0);                                                     // no rotation
-    putU8(out, 0);                                                     // no indent
+    putU8(out, xf.shrinkToFit ? 0x10 : 0);                             // no indent; fShrinkToFit
     putU8(out, xf.usedAttributes & 0xFC);
     putU32(out, std::uint32_t(xf.dgLeft & 0xF) | std::uint32_t(xf.dgRight & 0xF) << 4 |
                     std::uint32_t(xf.dgTop & 0xF) << 8 | std::uint32_t(xf.dgBottom & 0xF) << 12 |

@@ -77,6 +77,7 @@ struct XfRecord {
     std::uint16_t ifnt = 0;
     bool style = false;
     std::uint8_t alc = 0; // 0 general, 1 left, 2 centre, 3 right
+    bool shrinkToFit = false;
     std::uint8_t dgLeft = 0, dgRight = 0, dgTop = 0, dgBottom = 0;
     std::uint8_t icvLeft = 0, icvRight = 0, icvTop = 0, icvBottom = 0;
     std::uint8_t fls = 0; // fill pattern, 1 = solid

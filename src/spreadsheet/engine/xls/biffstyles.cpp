@@ -94,6 +94,7 @@ XfRecord cellXfFor(const CellFormat& format, std::uint16_t ifnt) {
     XfRecord xf;
     xf.ifnt = ifnt;
     xf.alc = alcOf(format.horizontalAlignment);
+    xf.shrinkToFit = format.shrinkToFit;
     auto edge = [&](Edge e, std::uint8_t& dg, std::uint8_t& icv) {
         dg = dgOf(format.border(e));
         icv = dg ? kIcvBlack : 0;
@@ -118,6 +119,7 @@ CellFormat formatFrom(const XfRecord& xf, const FontRecord& font) {
     if (auto color = colorIndexOf(font.icv))
         format.fontColorIndex = *color;
     format.horizontalAlignment = alignmentOf(xf.alc);
+    format.shrinkToFit = xf.shrinkToFit;
     if (xf.fls != 0) {
         if (xf.icvFore == kIcvForeground)
             format.interiorColorIndex = 1; // window text: black

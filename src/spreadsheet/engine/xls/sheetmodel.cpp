@@ -13,6 +13,7 @@ std::size_t CellFormatHash::operator()(const CellFormat& f) const noexcept {
     mix(std::hash<double>{}(f.fontSize));
     mix(static_cast<std::size_t>(f.fontColorIndex));
     mix(static_cast<std::size_t>(f.horizontalAlignment));
+    mix(static_cast<std::size_t>(f.shrinkToFit));
     mix(static_cast<std::size_t>(f.interiorColorIndex));
     for (int b : f.borders)
         mix(static_cast<std::size_t>(b));

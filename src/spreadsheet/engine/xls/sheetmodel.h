@@ -39,6 +39,7 @@ struct CellFormat {
     double fontSize = 10.0;                    // points
     int fontColorIndex = kColorIndexAutomatic; // ColorIndex 1..56, or automatic
     int horizontalAlignment = kAlignGeneral;
+    bool shrinkToFit = false; // text wider than its cell is drawn smaller, never cut
     int interiorColorIndex = kColorIndexNone; // ColorIndex 1..56, or none
     std::array<int, 4> borders{kLineStyleNone, kLineStyleNone, kLineStyleNone, kLineStyleNone};
 
@@ -80,6 +81,7 @@ enum class EditedProperty : std::uint32_t {
     TopBorder,
     BottomBorder,
     RightBorder,
+    ShrinkToFit,
 };
 
 // Names the edit that sets a property to a value (the object model's small whole numbers).
