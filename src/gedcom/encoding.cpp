@@ -209,9 +209,9 @@ QString hex(std::uint32_t value, int digits) {
 
 QString describeCodePoint(char32_t c) {
     if (c == 0xFFFD)
-        return QStringLiteral("U+FFFD, the mark of a character an earlier program could not read");
+        return QStringLiteral("U+FFFD (a character an earlier program could not read)");
     if (c == 0xFFFE || c == 0xFFFF)
-        return QStringLiteral("U+%1, which is no character").arg(hex(c, 4));
+        return QStringLiteral("U+%1 (no character)").arg(hex(c, 4));
     return QStringLiteral("the control character U+%1").arg(hex(c, 4));
 }
 

@@ -285,7 +285,7 @@ TEST(GedcomReader, RecordsTableGrowsAndFindsEveryRecord) {
     std::vector<std::string> keys;
     keys.reserve(kCount);
     for (int i = 0; i < kCount; ++i)
-        keys.push_back("I" + std::to_string(i * 7919 % 1000003));
+        keys.push_back(QByteArray("I" + QByteArray::number(i * 7919 % 1000003)).toStdString());
     XrefIndex index;
     for (int i = 0; i < kCount; ++i)
         ASSERT_EQ(index.insert(keys[i], i), -1) << keys[i];

@@ -18,3 +18,7 @@ add_test(NAME cli.links_another_user
          COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/cli_links_test.sh $<TARGET_FILE:pedigrafa-cli>)
 set_tests_properties(cli.links_another_user PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
                      TIMEOUT 120 SKIP_RETURN_CODE 77)
+add_test(NAME cli.gedcom_corpus
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/cli/gedcom_corpus.sh $<TARGET_FILE:pedigrafa-cli>)
+set_tests_properties(cli.gedcom_corpus PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                     TIMEOUT 120)
