@@ -16,6 +16,17 @@
 
 namespace {
 
+// One run, and the removal of its workbook outside the timing.
+void runOnce(benchmark::State& state, pq::test::FakeWindow& window) {
+    pq::GenerationRun run(window);
+    run.PushButton1_Click();
+    if (!window.dialogService.messages.empty() || window.previewWindow.picture.isNull())
+        state.SkipWithError("the run reported a failure");
+    state.PauseTiming();
+    QFile::remove(window.previewWindow.excelFile);
+    state.ResumeTiming();
+}
+
 void BM_GenerationRun(benchmark::State& state) {
     QTemporaryDir temp;
     qputenv("TEMP", temp.path().toUtf8());
@@ -25,13 +36,7 @@ void BM_GenerationRun(benchmark::State& state) {
         window.generations = QString::number(state.range(0));
         // Each run for another person, so that nothing drawn for the previous run is reused.
         window.name = QStringLiteral("Tamsin Orrow %1").arg(++runs);
-        pq::GenerationRun run(window);
-        run.PushButton1_Click();
-        if (!window.dialogService.messages.empty() || window.previewWindow.picture.isNull())
-            state.SkipWithError("the run reported a failure");
-        state.PauseTiming();
-        QFile::remove(window.previewWindow.excelFile);
-        state.ResumeTiming();
+        runOnce(state, window);
     }
     state.counters["peak_MB"] = pq::bench::peakResidentMegabytes();
 }
@@ -60,13 +65,7 @@ void BM_FilledGenerationRun(benchmark::State& state) {
         window.generations = QString::number(state.range(0));
         window.name = QString::fromStdString(tree.rootXref);
         window.family = {file, QStringLiteral("sample.ged")};
-        pq::GenerationRun run(window);
-        run.PushButton1_Click();
-        if (!window.dialogService.messages.empty() || window.previewWindow.picture.isNull())
-            state.SkipWithError("the run reported a failure");
-        state.PauseTiming();
-        QFile::remove(window.previewWindow.excelFile);
-        state.ResumeTiming();
+        runOnce(state, window);
     }
 }
 BENCHMARK(BM_GenerationRun)

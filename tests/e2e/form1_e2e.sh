@@ -59,15 +59,21 @@ viewport_shot() {
 # Prints how many pixels two pictures differ in.
 differing_pixels() { compare -metric AE "$1" "$2" null: 2>&1 || true; }
 
-drag_on_a_twelve_generation_chart() {
-    local exe=$1 work=$PQ_E2E_WORK
-    "$exe" >"$work/app.log" 2>&1 &
+# Starts the program again and waits for its main window, activated: sets app_pid and the
+# caller's form1.
+start_again() {
+    "$1" >"$PQ_E2E_WORK/app.log" 2>&1 &
     app_pid=$!
-    local form1
     form1=$(poll 90 main_window_or_end "$app_pid") || fail "the main window did not appear again"
     [ "$form1" = ended ] && fail "the program ended before its main window appeared"
     xdotool windowactivate --sync "$form1" 2>/dev/null || xdotool windowfocus --sync "$form1"
     sleep 1
+}
+
+drag_on_a_twelve_generation_chart() {
+    local exe=$1 work=$PQ_E2E_WORK
+    local form1
+    start_again "$exe"
     xdotool key Tab
     xdotool type --delay 30 "12"
     xdotool mousemove --window "$form1" 268 21 click 1
@@ -137,13 +143,8 @@ family_file_chart_by_keyboard() {
 1 CHIL @I1@
 0 TRLR
 GED
-    "$exe" >"$work/app.log" 2>&1 &
-    app_pid=$!
     local form1
-    form1=$(poll 90 main_window_or_end "$app_pid") || fail "the main window did not appear again"
-    [ "$form1" = ended ] && fail "the program ended before its main window appeared"
-    xdotool windowactivate --sync "$form1" 2>/dev/null || xdotool windowfocus --sync "$form1"
-    sleep 1
+    start_again "$exe"
     xdotool key ctrl+o
     poll 30 xdotool search --onlyvisible --name "^Open Family File\$" >/dev/null ||
         fail "Ctrl+O did not open the file dialog"
