@@ -71,8 +71,9 @@ GED
 [ -s "$tmp/zoe.pdf" ] || fail "no PDF"
 grep -q "Anna Roth" "$tmp/zoe.svg" || fail "the picture does not show the names"
 
-/usr/bin/python3 - "$tmp/zoe.xls" <<'PY'
+PYTHONPATH="$(cd "$(dirname "$0")/../scripts" && pwd)" /usr/bin/python3 - "$tmp/zoe.xls" <<'PY'
 import sys, xlrd
+from chartcells import box, filled_cells
 book = xlrd.open_workbook(sys.argv[1], formatting_info=True)
 sheet = book.sheet_by_index(0)
 columns = 4
@@ -81,26 +82,17 @@ expected = {1: ("Zoë Müller", "b. 1901"), 2: ("Karl Müller", "c. 1870–1944"
             7: ("Greta Lang", ""), 8: ("Hugo Müller", "b. c. 1810"), 9: ("Ines Vogt", ""),
             12: ("Hugo Müller", "b. c. 1810"), 13: ("Ines Vogt", "")}
 
-def box(number):  # 0-based row and column of an Ahnentafel number's box
-    generation = number.bit_length() - 1
-    t = columns - 1 - generation
-    return 3 + 2**t + (number - 2**generation) * 2**(t + 1), 1 + t
-
-def value(row, col):
-    return sheet.cell_value(row, col) if row < sheet.nrows and col < sheet.ncols else ""
-
 assert sheet.cell_value(1, 1) == "Family Tree for Zoë Müller", sheet.cell_value(1, 1)
 assert sheet.cell_value(2, 1) == "4 Generations"
 texts = {}
 for number, (name, years) in expected.items():
-    row, col = box(number)
+    row, col = box(number, columns)
     xf = book.xf_list[sheet.cell_xf_index(row, col)]
     assert xf.background.pattern_colour_index == 0x32, ("not a box", number)
     texts[(row, col)] = name
     if years:
         texts[(row + 1, col)] = years
-found = {(r, c): value(r, c) for r in range(3, sheet.nrows) for c in range(sheet.ncols)
-         if value(r, c)}
+found = filled_cells(sheet)
 assert found == texts, (sorted(found.items()), sorted(texts.items()))
 PY
 

@@ -18,8 +18,9 @@ for ged in "$corpus"/*.ged; do
     generations=$(sed -n 's/^generations //p' "$expect")
     "$cli" --gedcom "$ged" "$person" "$generations" "$tmp/$name.xls" 2>"$tmp/$name.err" ||
         { echo "FAIL: $name: exit $?: $(cat "$tmp/$name.err")" >&2; exit 1; }
-    /usr/bin/python3 - "$tmp/$name.xls" "$expect" "$tmp/$name.err" "$ged" <<'PY' ||
+    PYTHONPATH="$(cd "$(dirname "$0")/../scripts" && pwd)" /usr/bin/python3 - "$tmp/$name.xls" "$expect" "$tmp/$name.err" "$ged" <<'PY' ||
 import re, sys, xlrd
+from chartcells import box, filled_cells
 book = xlrd.open_workbook(sys.argv[1], formatting_info=True)
 sheet = book.sheet_by_index(0)
 want = {"boxes": {}, "warnings": []}
@@ -36,24 +37,15 @@ for line in open(sys.argv[2], encoding="utf-8").read().splitlines():
         want[key] = rest
 columns = int(want["generations"])
 
-def box(number):  # 0-based row and column of an Ahnentafel number's box
-    generation = number.bit_length() - 1
-    t = columns - 1 - generation
-    return 3 + 2**t + (number - 2**generation) * 2**(t + 1), 1 + t
-
-def value(row, col):
-    return sheet.cell_value(row, col) if row < sheet.nrows and col < sheet.ncols else ""
-
 title = sheet.cell_value(1, 1)
 assert title == "Family Tree for " + want["title"], title
 expected = {}
 for number, (name, years) in want["boxes"].items():
-    row, col = box(number)
+    row, col = box(number, columns)
     expected[(row, col)] = name
     if years:
         expected[(row + 1, col)] = years
-found = {(r, c): value(r, c) for r in range(3, sheet.nrows) for c in range(sheet.ncols)
-         if value(r, c)}
+found = filled_cells(sheet)
 assert found == expected, (sorted(found.items()), sorted(expected.items()))
 for text in [title] + list(found.values()):
     assert "\ufffd" not in text and "@" not in text, text

@@ -5,7 +5,9 @@
 
 #include "mainwindow/services/pushbutton.h"
 #include "preview/form2.h"
+#include "spreadsheet/engine/xls/xlsfile.h"
 #include "spreadsheet/picture.h"
+#include "support/samplechart.h"
 #include "support/scripteddialogs.h"
 
 #include <QCoreApplication>
@@ -49,6 +51,15 @@ protected:
         form->setPicture(picture);
         form->setExcelFile(workbook);
         form->Form_Activate();
+    }
+
+    // Hands over the sample chart of `generations` columns, written as its temporary workbook.
+    void showSampleChart(int generations) {
+        engine::WorkbookModel workbook;
+        buildSampleChart(workbook, generations);
+        const QString path = dir.filePath(QStringLiteral("qorrow%1.xls").arg(generations));
+        engine::writeXls(workbook, path);
+        handOver(svgPicture(100, 100), path);
     }
 
     QSize picture1Size() const { return form->Picture1->size(); }

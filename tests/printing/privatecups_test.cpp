@@ -176,13 +176,6 @@ private:
 
 class PrintToPrivateCups : public PreviewTest {
 protected:
-    void showChart(int generations) {
-        engine::WorkbookModel workbook;
-        buildSampleChart(workbook, generations);
-        const QString path = dir.filePath(QStringLiteral("qorrow%1.xls").arg(generations));
-        engine::writeXls(workbook, path);
-        handOver(svgPicture(100, 100), path);
-    }
     // Prints the chart shown with a plan chosen in the preview; returns the pages the preview
     // promised.
     QString print(PageFit fit, Paper paper, int pagesWide) {
@@ -210,7 +203,7 @@ TEST_F(PrintToPrivateCups, FiveAndTwelveGenerationsArriveOnTheChosenPaper) {
     if (!cups.whyNot().isEmpty())
         GTEST_SKIP() << "no private CUPS scheduler: " << cups.whyNot().toStdString();
 
-    showChart(5);
+    showSampleChart(5);
     EXPECT_EQ(print(PageFit::Page, Paper::Letter, 1), QStringLiteral("1"));
     ASSERT_TRUE(cups.waitForIdleQueue());
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.texts().join('\n').toStdString();
@@ -219,7 +212,7 @@ TEST_F(PrintToPrivateCups, FiveAndTwelveGenerationsArriveOnTheChosenPaper) {
     EXPECT_TRUE(run(QStringLiteral("pdftotext"), {cups.output(), QStringLiteral("-")})
                     .text.contains(kSampleTitle));
 
-    showChart(12);
+    showSampleChart(12);
     const QString pages = print(PageFit::Width, Paper::A4, 3);
     ASSERT_TRUE(cups.waitForIdleQueue());
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.texts().join('\n').toStdString();
