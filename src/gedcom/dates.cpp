@@ -49,8 +49,8 @@ enum class Calendar { Gregorian, Julian, French, Hebrew, Other };
 // a word that names no calendar.
 std::optional<Calendar> calendarOf(std::string_view w) {
     const bool escape = w.substr(0, 2) == "@#";
-    if (escape)
-        w = w.substr(3, w.size() > 4 ? w.size() - 4 : 0); // "@#D" ... "@"
+    if (escape) // "@#D" ... "@"; a cut-short escape ("@#", "@#D") names no calendar
+        w = w.size() > 4 ? w.substr(3, w.size() - 4) : std::string_view();
     if (same(w, "GREGORIAN"))
         return Calendar::Gregorian;
     if (same(w, "JULIAN"))
