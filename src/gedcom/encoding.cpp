@@ -1,8 +1,14 @@
 #include "encoding.h"
 
 #include <QByteArrayView>
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace pq::gedcom {
 
@@ -330,61 +336,118 @@ QString decodeText(std::string_view bytes, Encoding encoding) {
     return text;
 }
 
+namespace {
+
+// The scans below skip the bytes that hold nothing for them, printable ASCII, tabs and line
+// breaks (nearly all of a family file), sixteen at a time where the processor can compare them
+// so.
+bool plainByte(unsigned char b) {
+    return (b >= 0x20 && b < 0x7F) || b == '\n' || b == '\r' || b == '\t';
+}
+
+#if defined(__SSE2__)
+// One bit per byte of the sixteen at `p` that is not plain.
+unsigned oddBytesOf16(const unsigned char* p) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    // Signed, bytes over 0x7F count as below 0x20.
+    const __m128i outside = _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)),
+                                         _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)));
+    const __m128i breaks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')),
+                                                     _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))),
+                                        _mm_cmpeq_epi8(v, _mm_set1_epi8('\t')));
+    return unsigned(_mm_movemask_epi8(_mm_andnot_si128(breaks, outside)));
+}
+#endif
+
+// Line numbers found on demand: the scans need the line of a few rare bytes only, so the line
+// ends are counted up to each of them, once, instead of being tested at every byte.
+class LineNumbers {
+public:
+    explicit LineNumbers(std::string_view bytes) : mBytes(bytes) {}
+
+    // The line (from 1) that holds the byte at `offset`; offsets asked for never go back.
+    std::uint32_t at(std::size_t offset) {
+        std::uint32_t ends = 0;
+        for (; mCounted < offset; ++mCounted)
+            ends += endsLine(mBytes, mCounted) ? 1 : 0;
+        mLine += ends;
+        return mLine;
+    }
+
+private:
+    std::string_view mBytes;
+    std::size_t mCounted = 0;
+    std::uint32_t mLine = 1;
+};
+
+// Calls `visit(i)` for every byte of `bytes` that is not plain, in order; visit returns how many
+// bytes it took (a multi-byte character), at least 1.
+template<class Visit> void forEachOddByte(std::string_view bytes, Visit&& visit) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    while (n - i >= 16) {
+        const std::size_t start = i;
+        for (unsigned odd = oddBytesOf16(p + start); odd; odd &= odd - 1) {
+            const std::size_t at = start + std::size_t(std::countr_zero(odd));
+            if (at >= i) // else inside a character already visited
+                i = at + visit(at);
+        }
+        i = std::max(i, start + 16);
+    }
+#endif
+    while (i < n)
+        i += plainByte(p[i]) ? 1 : visit(i);
+}
+
+} // namespace
+
 ByteSurvey surveyBytes(std::string_view bytes) {
     ByteSurvey survey;
+    LineNumbers lines(bytes);
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::uint32_t line = 1;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            if (b == '\n' || b == '\r')
-                line += endsLine(bytes, i) ? 1 : 0;
-            else if (!showable(b))
-                survey.controls = true;
-            continue;
+    forEachOddByte(bytes, [&](std::size_t i) -> std::size_t {
+        if (p[i] < 0x80) {
+            survey.controls = true; // tabs and line breaks are plain
+            return 1;
         }
         if (!survey.firstHighLine)
-            survey.firstHighLine = line;
+            survey.firstHighLine = lines.at(i);
         if (const int length = utf8SequenceLength(p + i, bytes.size() - i)) {
             if (!survey.firstMultiByteLine)
-                survey.firstMultiByteLine = line;
-            i += std::size_t(length - 1);
-        } else if (!survey.firstNonUtf8Line) {
-            survey.firstNonUtf8Line = line;
+                survey.firstMultiByteLine = lines.at(i);
+            return std::size_t(length);
         }
-    }
+        if (!survey.firstNonUtf8Line)
+            survey.firstNonUtf8Line = lines.at(i);
+        return 1;
+    });
     return survey;
 }
 
 void findUnshowable(std::string_view bytes, Encoding encoding,
                     const std::function<void(std::uint32_t, int, const QString&)>& report) {
-    std::uint32_t line = 1;
+    LineNumbers lines(bytes);
+    std::uint32_t line = 0; // the line whose unshowable characters are being counted
     int count = 0;
     QString first;
-    const auto endLine = [&] {
-        if (count)
-            report(line, count, first);
-        count = 0;
-        ++line;
-    };
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\n' || c == '\r') {
-            if (endsLine(bytes, i))
-                endLine();
-            continue;
-        }
-        if (c >= 0x20 && c < 0x7F)
-            continue;
+    forEachOddByte(bytes, [&](std::size_t i) -> std::size_t {
         int length = 1;
         const QString what = unshowableAt(bytes, i, encoding, length);
-        i += std::size_t(length - 1);
         if (what.isEmpty())
-            continue;
+            return std::size_t(length);
+        if (const std::uint32_t here = lines.at(i); here != line) {
+            if (count)
+                report(line, count, first);
+            line = here;
+            count = 0;
+        }
         if (count++ == 0)
             first = what;
-    }
-    if (count) // the last line need not end with a line break
+        return std::size_t(length);
+    });
+    if (count)
         report(line, count, first);
 }
 

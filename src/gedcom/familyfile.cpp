@@ -17,7 +17,9 @@ namespace {
 // onto one slot.
 const std::uint64_t kSalt = QRandomGenerator::system()->generate64();
 
-std::uint64_t hashOf(std::string_view key) {
+} // namespace
+
+std::uint32_t XrefIndex::hashOf(std::string_view key) {
     std::uint64_t h = 14695981039346656037ull ^ kSalt; // FNV-1a
     for (const char c : key)
         h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
@@ -25,41 +27,21 @@ std::uint64_t hashOf(std::string_view key) {
     // slot.
     h ^= h >> 33;
     h *= 0xFF51AFD7ED558CCDull;
-    return h ^ (h >> 33);
-}
-
-} // namespace
-
-std::size_t XrefIndex::slotOf(std::string_view key, std::uint64_t hash) const {
-    const std::size_t mask = mSlots.size() - 1;
-    std::size_t i = hash & mask;
-    while (mSlots[i].value >= 0 && (mSlots[i].hash != hash || mSlots[i].key != key))
-        i = (i + 1) & mask;
-    return i;
+    return static_cast<std::uint32_t>(h ^ (h >> 33));
 }
 
 void XrefIndex::grow() {
-    std::vector<Slot> old = std::move(mSlots);
+    LargeVector<Slot> old = std::move(mSlots);
     mSlots.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
-    for (const Slot& s : old)
-        if (s.value >= 0)
-            mSlots[slotOf(s.key, s.hash)] = s;
-}
-
-std::int32_t XrefIndex::insert(std::string_view key, std::int32_t value) {
-    if ((mUsed + 1) * 2 > mSlots.size())
-        grow();
-    const std::uint64_t hash = hashOf(key);
-    Slot& slot = mSlots[slotOf(key, hash)];
-    if (slot.value >= 0)
-        return slot.value;
-    slot = {hash, key, value};
-    ++mUsed;
-    return -1;
-}
-
-std::int32_t XrefIndex::find(std::string_view key) const {
-    return mSlots.empty() ? -1 : mSlots[slotOf(key, hashOf(key))].value;
+    const std::size_t mask = mSlots.size() - 1;
+    for (const Slot& s : old) { // the keys are all different: each takes the first free slot
+        if (s.value < 0)
+            continue;
+        std::size_t i = s.hash & mask;
+        while (mSlots[i].value >= 0)
+            i = (i + 1) & mask;
+        mSlots[i] = s;
+    }
 }
 
 // ---- reading ----
@@ -221,10 +203,15 @@ private:
             });
             return;
         }
-        XrefIndex& index = isPerson ? f.mPersonIndex : f.mFamilyIndex;
         const auto count =
             static_cast<std::int32_t>(isPerson ? f.mPeople.size() : f.mFamilies.size());
-        if (const std::int32_t earlier = index.insert(line.xref, count); earlier >= 0) {
+        const std::int32_t earlier =
+            isPerson ? f.mPersonIndex.insert(line.xref, count,
+                                             [this](std::int32_t i) { return f.mPeople[i].xref; })
+                     : f.mFamilyIndex.insert(line.xref, count, [this](std::int32_t i) {
+                           return f.mFamilies[i].xref;
+                       });
+        if (earlier >= 0) {
             const std::uint32_t first =
                 isPerson ? f.mPeople[earlier].line : f.mFamilies[earlier].line;
             w.add(line.number, [&] {
@@ -337,13 +324,14 @@ private:
         }
     }
 
-    std::int32_t resolve(const XrefIndex& index, std::string_view xref, std::uint32_t line,
-                         const char* kind) {
-        const std::int32_t found = index.find(xref);
+    enum class Kind { Person, Family };
+    std::int32_t resolve(Kind kind, std::string_view xref, std::uint32_t line) {
+        const std::int32_t found =
+            kind == Kind::Person ? f.personByXref(xref) : f.familyByXref(xref);
         if (found < 0)
             w.add(line, [&] {
                 return QStringLiteral("%1 names no %2 in the file; the link is ignored")
-                    .arg(pointer(xref), QLatin1String(kind));
+                    .arg(pointer(xref), QLatin1String(kind == Kind::Person ? "person" : "family"));
             });
         return found;
     }
@@ -352,10 +340,9 @@ private:
         for (std::size_t i = 0; i < spouses.size(); ++i) {
             const SpouseLinks& s = spouses[i];
             if (!s.husband.empty())
-                f.mFamilies[i].husband =
-                    resolve(f.mPersonIndex, s.husband, s.husbandLine, "person");
+                f.mFamilies[i].husband = resolve(Kind::Person, s.husband, s.husbandLine);
             if (!s.wife.empty())
-                f.mFamilies[i].wife = resolve(f.mPersonIndex, s.wife, s.wifeLine, "person");
+                f.mFamilies[i].wife = resolve(Kind::Person, s.wife, s.wifeLine);
         }
     }
 
@@ -363,8 +350,7 @@ private:
     std::unordered_set<std::uint64_t> adoptiveFamilies() {
         std::unordered_set<std::uint64_t> adoptive;
         for (const ParentLink& link : adoptions)
-            if (const std::int32_t family =
-                    resolve(f.mFamilyIndex, link.family, link.line, "family");
+            if (const std::int32_t family = resolve(Kind::Family, link.family, link.line);
                 family >= 0)
                 adoptive.insert(childOf(link.person, family));
         return adoptive;
@@ -383,7 +369,7 @@ private:
         std::vector<std::uint8_t> rank(f.mPeople.size(), kNoLink);
         for (const ParentLink& link : parentLinks) {
             std::uint8_t& r = rank[link.person];
-            const std::int32_t family = resolve(f.mFamilyIndex, link.family, link.line, "family");
+            const std::int32_t family = resolve(Kind::Family, link.family, link.line);
             if (family < 0) {
                 r = std::min(r, kUnresolved);
                 continue;
@@ -398,7 +384,7 @@ private:
         }
         std::vector<bool> adoptiveOnly(f.mPeople.size(), false);
         for (const ChildLink& link : childLinks) {
-            const std::int32_t person = resolve(f.mPersonIndex, link.person, link.line, "person");
+            const std::int32_t person = resolve(Kind::Person, link.person, link.line);
             if (person < 0 || rank[person] != kNoLink)
                 continue;
             const bool adopted = adoptive.contains(childOf(person, link.family));

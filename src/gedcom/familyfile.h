@@ -4,6 +4,7 @@
 // needs (names, the dates of birth, christening, baptism, death and burial, and who the
 // parents are). Values stay in the file's bytes until somebody asks for their text.
 
+#include "base/largepages.h"
 #include "linereader.h"
 
 #include <QByteArray>
@@ -49,23 +50,44 @@ struct OtherName {
     std::int32_t namePieces = -1; // see NamePieces
 };
 
-// Cross-references to record indexes: open addressing over the views into the file.
+// Cross-references to record indexes: open addressing over slots of a hash and a record's
+// index, eight bytes each; the keys stay with the records, and `keyOf(index)` reads one back.
 class XrefIndex {
 public:
     // Stores `value` under `key` and returns -1, or returns what the key already holds.
-    std::int32_t insert(std::string_view key, std::int32_t value);
-    std::int32_t find(std::string_view key) const;
+    template<class KeyOf>
+    std::int32_t insert(std::string_view key, std::int32_t value, const KeyOf& keyOf) {
+        if ((mUsed + 1) * 2 > mSlots.size())
+            grow();
+        const std::uint32_t hash = hashOf(key);
+        Slot& slot = mSlots[slotOf(key, hash, keyOf)];
+        if (slot.value >= 0)
+            return slot.value;
+        slot = {hash, value};
+        ++mUsed;
+        return -1;
+    }
+    template<class KeyOf> std::int32_t find(std::string_view key, const KeyOf& keyOf) const {
+        return mSlots.empty() ? -1 : mSlots[slotOf(key, hashOf(key), keyOf)].value;
+    }
 
 private:
     struct Slot {
-        std::uint64_t hash = 0;
-        std::string_view key;
+        std::uint32_t hash = 0;
         std::int32_t value = -1;
     };
-    std::size_t slotOf(std::string_view key, std::uint64_t hash) const;
+    static std::uint32_t hashOf(std::string_view key);
+    template<class KeyOf>
+    std::size_t slotOf(std::string_view key, std::uint32_t hash, const KeyOf& keyOf) const {
+        const std::size_t mask = mSlots.size() - 1;
+        std::size_t i = hash & mask;
+        while (mSlots[i].value >= 0 && (mSlots[i].hash != hash || keyOf(mSlots[i].value) != key))
+            i = (i + 1) & mask;
+        return i;
+    }
     void grow();
 
-    std::vector<Slot> mSlots;
+    LargeVector<Slot> mSlots;
     std::size_t mUsed = 0;
 };
 
@@ -74,25 +96,31 @@ public:
     explicit FamilyFile(QByteArray bytes);
 
     const Source& source() const { return *mSource; }
-    const std::vector<Person>& people() const { return mPeople; }
-    const std::vector<Family>& families() const { return mFamilies; }
-    const std::vector<OtherName>& otherNames() const { return mOtherNames; }
+    const LargeVector<Person>& people() const { return mPeople; }
+    const LargeVector<Family>& families() const { return mFamilies; }
+    const LargeVector<OtherName>& otherNames() const { return mOtherNames; }
     // Indexed by Person::namePieces and OtherName::namePieces.
-    const std::vector<NamePieces>& namePieces() const { return mNamePieces; }
+    const LargeVector<NamePieces>& namePieces() const { return mNamePieces; }
     const Warnings& warnings() const { return mWarnings; }
 
     // The person defined under this cross-reference (without @ signs), or -1.
-    std::int32_t personByXref(std::string_view xref) const { return mPersonIndex.find(xref); }
+    std::int32_t personByXref(std::string_view xref) const {
+        return mPersonIndex.find(xref, [this](std::int32_t i) { return mPeople[i].xref; });
+    }
     QString text(const TextRef& ref) const { return mSource->text(ref); }
 
 private:
     friend class FileBuilder;
 
+    std::int32_t familyByXref(std::string_view xref) const {
+        return mFamilyIndex.find(xref, [this](std::int32_t i) { return mFamilies[i].xref; });
+    }
+
     std::unique_ptr<Source> mSource;
-    std::vector<Person> mPeople;
-    std::vector<Family> mFamilies;
-    std::vector<OtherName> mOtherNames;
-    std::vector<NamePieces> mNamePieces;
+    LargeVector<Person> mPeople;
+    LargeVector<Family> mFamilies;
+    LargeVector<OtherName> mOtherNames;
+    LargeVector<NamePieces> mNamePieces;
     XrefIndex mPersonIndex;
     XrefIndex mFamilyIndex;
     Warnings mWarnings;

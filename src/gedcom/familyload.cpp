@@ -1,5 +1,7 @@
 #include "familyload.h"
 
+#include "base/largepages.h"
+
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
@@ -92,6 +94,7 @@ QByteArray readChunks(int fd, const QString& path, qint64 size, const LoadContro
     // large file of something else is refused for what it is, not for the memory it would need.
     QByteArray bytes;
     bytes.reserve(std::min(size, kJudgedBytes) + kChunk);
+    adviseLargePages(bytes.data(), std::size_t(bytes.capacity()));
     qint64 read = 0;
     bool judging = true;
     for (;;) {
@@ -117,8 +120,10 @@ QByteArray readChunks(int fd, const QString& path, qint64 size, const LoadContro
                 throw LoadFailure(LoadFailure::Kind::NotFamilyTree, path, notBeginningWithHead(),
                                   opening.line);
             judging = opening.verdict == Opening::Verdict::Undecided && read < kJudgedBytes;
-            if (!judging)
+            if (!judging) {
                 bytes.reserve(size + kChunk);
+                adviseLargePages(bytes.data(), std::size_t(bytes.capacity()));
+            }
         }
         if (control.progress)
             control.progress(read, std::max(size, read));

@@ -60,7 +60,7 @@ std::vector<std::string_view> wordsOf(std::string_view folded);
 // type-ahead search agree. `visit(person, folded)` returns false to stop the walk.
 template<class Visit> void forEachFoldedName(const FamilyFile& file, Visit&& visit) {
     std::string folded;
-    const std::vector<Person>& people = file.people();
+    const auto& people = file.people();
     for (std::size_t p = 0; p < people.size(); ++p) {
         if (!people[p].name.isSet())
             continue;

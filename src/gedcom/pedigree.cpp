@@ -24,7 +24,7 @@ std::int32_t personByTypedXref(const FamilyFile& file, QStringView typed) {
         exact >= 0)
         return exact;
     std::int32_t found = -1;
-    const std::vector<Person>& people = file.people();
+    const auto& people = file.people();
     for (std::size_t p = 0; p < people.size(); ++p)
         if (QByteArrayView(people[p].xref).compare(xref, Qt::CaseInsensitive) == 0) {
             if (found >= 0)

@@ -95,12 +95,13 @@ bool PersonSearch::build(const std::atomic<bool>* cancel) {
         if (shownName[person] < 0)
             shownName[person] = name;
         mNamePerson.push_back(person);
+        const auto wordOf = [&words](std::int32_t id) { return words[id]; };
         forEachWordAndSlash(folded, [&](std::string_view w) {
-            std::int32_t id = dictionary.find(w);
+            std::int32_t id = dictionary.find(w, wordOf);
             if (id < 0) {
                 id = static_cast<std::int32_t>(words.size());
                 words.push_back(store.keep(w));
-                dictionary.insert(words.back(), id);
+                dictionary.insert(words.back(), id, wordOf);
             }
             mNameWords.push_back(id);
         });
@@ -150,7 +151,7 @@ bool PersonSearch::build(const std::atomic<bool>* cancel) {
 // The cross-references in lower case, one after another: walking them for those a typed text
 // starts reads a tenth of what walking the people would.
 void PersonSearch::keepCrossReferences() {
-    const std::vector<Person>& people = mFile.people();
+    const auto& people = mFile.people();
     mXrefStart.resize(people.size() + 1);
     std::size_t size = 0;
     for (std::size_t p = 0; p < people.size(); ++p) {

@@ -67,8 +67,9 @@ protected:
             ASSERT_NE(w, nullptr);
             reached.insert(w);
             const QRect shown(w->mapTo(&window, QPoint(0, 0)), w->size());
-            if (w->width() < window.width() && w->height() < window.height())
+            if (w->width() < window.width() && w->height() < window.height()) {
                 EXPECT_TRUE(window.rect().contains(shown)) << w->metaObject()->className();
+            }
             QTest::keyClick(w, Qt::Key_Tab);
         }
         EXPECT_EQ(QApplication::focusWidget(), first);
