@@ -5,6 +5,8 @@
 #   form2.png, form2@1.5x.png, form2@2x.png   the preview of that default chart, reached by
 #                                             clicking "Start Creating Template"
 #   print-preview.png                         that chart's print preview (Ctrl+P in the preview)
+#   form1-gedcom.png                          the main window with a generated family tree open
+#                                             (Ctrl+O) and three letters of a surname typed
 #   chart-libreoffice.png                     the same chart's first page as LibreOffice prints it
 #   chart-gedcom-libreoffice.png              a chart filled from a generated GEDCOM file
 #                                             (pedigrafa-cli --gedcom), as LibreOffice prints it
@@ -76,11 +78,50 @@ inner() {
     shoot "$preview" docs/screenshots/print-preview.png
 }
 
-if [ "${1:-}" = "--inner" ]; then
+# Inside the X server: the main window with the family tree $2 opened by the keyboard and the
+# first letters of a surname typed into "Family Tree For". $1 the program.
+family() {
+    local exe=$1 tree=$2 form1
+    "$exe" >/dev/null 2>&1 &
+    app_pid=$!
+    trap 'kill "$app_pid" 2>/dev/null || true' EXIT
+    form1=$(wait_for_window none)
+    # No window manager here: focus the window by hand.
+    xdotool windowactivate --sync "$form1" 2>/dev/null || xdotool windowfocus --sync "$form1"
+    sleep 1
+    xdotool key ctrl+o
+    for _ in $(seq 1 150); do
+        xdotool search --onlyvisible --name "^Open Family File\$" >/dev/null 2>&1 && break
+        sleep 0.2
+    done
+    sleep 0.5
+    xdotool type --delay 20 "$tree"
+    xdotool key Return
+    sleep 2
+    xdotool windowactivate --sync "$form1" 2>/dev/null || xdotool windowfocus --sync "$form1"
+    sleep 0.5
+    # "Family Tree For": its frame at 8, 74, the box 16, 20 inside it.
+    xdotool mousemove --window "$form1" 268 106 click 1
+    sleep 0.3
+    xdotool key ctrl+a
+    xdotool type --delay 60 "mul"
+    sleep 1
+    xdotool mousemove 0 0
+    shoot "$form1" docs/screenshots/form1-gedcom.png
+}
+
+case "${1:-}" in
+--inner)
     shift
     inner "$@"
     exit 0
-fi
+    ;;
+--family)
+    shift
+    family "$@"
+    exit 0
+    ;;
+esac
 
 build=$(realpath "${1:-build}")
 mkdir -p docs/screenshots
@@ -104,6 +145,13 @@ for scale in 1 1.5 2; do
         "$scale" "$suffix"
 done
 
+# The main window with a family tree of 2,000 people open, finding a person by their surname.
+"$build/bench/make_gedcom" "$work/family.ged" 2000 >/dev/null
+export HOME=$work/home-family XDG_CONFIG_HOME=$work/config-family
+mkdir -p "$HOME" "$XDG_CONFIG_HOME"
+xvfb-run -a -s "-screen 0 1600x1400x24" bash "$0" --family "$build/src/app/pedigrafa" \
+    "$work/family.ged"
+
 # A chart as LibreOffice shows it: its used range on one page, with a throw-away profile and
 # wine's Tahoma made visible to it. $1 the workbook, $2 the picture.
 libreoffice_picture() {
@@ -124,8 +172,7 @@ CONF
 "$build/src/app/pedigrafa-cli" "Tamsin Orrow" 5 "$work/chart.xls" >/dev/null
 libreoffice_picture "$work/chart.xls" docs/screenshots/chart-libreoffice.png
 
-# The same chart filled from a generated family tree of 2,000 people.
-"$build/bench/make_gedcom" "$work/family.ged" 2000 >/dev/null
+# The same chart filled from that family tree.
 "$build/src/app/pedigrafa-cli" --gedcom "$work/family.ged" "Tamsin Orrow" 5 \
     "$work/filled.xls" >/dev/null
 libreoffice_picture "$work/filled.xls" docs/screenshots/chart-gedcom-libreoffice.png
