@@ -17,6 +17,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCompleter>
+#include <QDialog>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +25,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QSettings>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -128,7 +130,17 @@ TEST_F(FamilyFileTest, TheChartOfOneOfTwoNamesakesIsSavedAsTheToolWritesIt) {
     waitForRead();
     EXPECT_EQ(row().FileName->text(), QStringLiteral("family.ged"));
     EXPECT_EQ(stored(kFamilyFileKey), QFileInfo(ged).absoluteFilePath());
-    EXPECT_TRUE(row().WarningsButton->isEnabled()); // @F9@ names a husband who is not there
+    // @F9@ names a husband who is not there: the list of problems says so, with file and line.
+    EXPECT_EQ(row().WarningsButton->text(), QStringLiteral("Warnings (1)"));
+    QTest::mouseClick(row().WarningsButton, Qt::LeftButton);
+    auto* warnings = row().findChild<QDialog*>(QStringLiteral("WarningsList"));
+    ASSERT_NE(warnings, nullptr);
+    EXPECT_TRUE(warnings->isVisible());
+    const QTableWidget* problems = warnings->findChild<QTableWidget*>();
+    ASSERT_EQ(problems->rowCount(), 1);
+    EXPECT_EQ(problems->item(0, 0)->text(), QStringLiteral("family.ged"));
+    EXPECT_EQ(problems->item(0, 1)->text(), QStringLiteral("31"));
+    EXPECT_TRUE(problems->item(0, 2)->text().contains(QStringLiteral("@I404@")));
 
     form->Text2->setText(QStringLiteral("4"));
     form->Text1->clear();
@@ -171,6 +183,11 @@ TEST_F(FamilyFileTest, TheChartOfOneOfTwoNamesakesIsSavedAsTheToolWritesIt) {
                                  QStringLiteral("@I2@"), QStringLiteral("4"), tool}),
               0);
     EXPECT_NE(workbook, test::readAll(tool));
+    // The list of problems follows the open file: closing the file takes it away.
+    EXPECT_TRUE(warnings->isVisible());
+    QTest::mouseClick(row().CloseButton, Qt::LeftButton);
+    EXPECT_FALSE(warnings->isVisible());
+    EXPECT_FALSE(row().WarningsButton->isEnabled());
 }
 
 TEST_F(FamilyFileTest, TheLineSaysWhomTheChartIsForAndAChoiceHoldsForItsTextOnly) {
