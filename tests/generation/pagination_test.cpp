@@ -2,9 +2,14 @@
 // row or (on a poster) inside a column, and none parts a box from the text under it.
 
 #include "base/failure.h"
+#include "generation/chartfill.h"
 #include "generation/pagination.h"
+#include "spreadsheet/engine/engineapp.h"
+#include "spreadsheet/engine/rangedisplaylist.h"
 #include "spreadsheet/engine/rangepicture.h"
+#include "spreadsheet/engine/xls/xlsfile.h"
 #include "support/samplechart.h"
+#include "support/scripteddialogs.h"
 
 #include <QPainterPath>
 #include <gtest/gtest.h>
@@ -120,6 +125,46 @@ TEST(Pagination, PaperDecidesTheCountTheScaleAndTheTurn) {
     // More pages across than columns is as many as there are columns.
     EXPECT_EQ(planPages(wide.shape, {PageFit::Width, 20, Paper::A4}).pagesWide(),
               static_cast<int>(wide.shape.columnLefts.size()) - 1);
+}
+
+// The smallest text of a filled chart of `generations` columns as the default plan prints it
+// on `paper`, in points; every name is `name`, every box has years.
+double smallestPrintedText(int generations, Paper paper, const QString& name) {
+    ChartFill fill{name, generations, {}, {}};
+    for (int a = 1; a < (1 << generations); ++a)
+        fill.boxes.push_back({a, name, QStringLiteral("c. 1815–1892")});
+    test::ScriptedDialogs dialogs;
+    auto app = xl::CreateObject(xl::kProgId);
+    auto workbook = app->workbooks()->add();
+    {
+        Guard g(dialogs, loc::kForm1PushButton1Click);
+        LayOutChartSheet(g, workbook->activeSheet(),
+                         {[&] { return name; }, [&] { return QString::number(generations); }}, fill,
+                         paper);
+    }
+    EXPECT_TRUE(dialogs.messages.empty());
+    const auto model = engine::decodeXls(engine::workbookFile(workbook));
+    app->quit();
+    const engine::SheetModel& sheet = model->activeSheet();
+    const engine::CellRect used = *sheet.usedRange();
+    const PagePlan plan = planPages(chartShape(sheet, used), {PageFit::Pages, 1, paper});
+    double smallest = 1e9;
+    for (const engine::RowBand& band : engine::buildDisplayList(sheet, used).bands)
+        for (const engine::TextRun& text : band.texts)
+            smallest = std::min(smallest, engine::pixelsForPoints(text.pointSize) * plan.scale);
+    return smallest;
+}
+
+// Up to six generations the default plan prints names and years at 6 pt or more on A4 and on
+// Letter, for every name that fits its box's 24 characters (a longer one shrinks to fit).
+TEST(Pagination, DefaultPlanPrintsBoxTextAtSixPointsUpToSixGenerations) {
+    const QString longest = QStringLiteral("Wilhelmina Oosterhuisen"); // 23 characters
+    for (const Paper paper : {Paper::A4, Paper::Letter})
+        for (int generations = 2; generations <= 6; ++generations)
+            EXPECT_GE(smallestPrintedText(generations, paper, longest), 6.0)
+                << paperName(paper).toStdString() << ", " << generations << " generations";
+    EXPECT_LT(smallestPrintedText(6, Paper::A4, longest + longest), 6.0)
+        << "a name twice too long is shrunk to fit its box";
 }
 
 TEST(Pagination, LargeChartsStopAtThePageLimit) {
