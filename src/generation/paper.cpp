@@ -67,6 +67,13 @@ QPageSize pageSize(Paper paper) {
     return QPageSize(factsOf(paper).size);
 }
 
+std::optional<Paper> paperOf(const QPageSize& size) {
+    for (const Paper paper : kPapers)
+        if (size.id() == factsOf(paper).size)
+            return paper;
+    return std::nullopt;
+}
+
 int workbookPaperCode(Paper paper) {
     return factsOf(paper).workbookCode;
 }

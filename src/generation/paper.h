@@ -28,6 +28,8 @@ std::optional<Paper> paperFromName(const QString& name);
 Paper localePaper(const QLocale& locale = QLocale());
 
 QPageSize pageSize(Paper paper);
+// The paper of a page size, where it is one of ours.
+std::optional<Paper> paperOf(const QPageSize& size);
 
 // The paper size code of a 97-2003 workbook's page set-up.
 int workbookPaperCode(Paper paper);

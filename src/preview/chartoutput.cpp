@@ -155,6 +155,25 @@ bool ChartOutput::choosePlan(const QString& title, const QString& acceptText) {
     return true;
 }
 
+PageOptions optionsAfterPrintDialog(const PageOptions& options, const PagePlan& plan,
+                                    const QPageLayout& chosen) {
+    PageOptions out = options;
+    if (const auto paper = paperOf(chosen.pageSize()))
+        out.paper = *paper;
+    const bool turned = chosen.orientation() == QPageLayout::Landscape;
+    if (turned != plan.landscape)
+        out.turn = turned ? PageTurn::Turned : PageTurn::Upright;
+    return out;
+}
+
+std::pair<int, int> pagesToPrint(const QPrinter& printer, int pageCount) {
+    if (printer.printRange() != QPrinter::PageRange || printer.fromPage() < 1)
+        return {0, pageCount - 1};
+    const int first = std::min(printer.fromPage(), pageCount) - 1;
+    const int last = std::clamp(printer.toPage(), printer.fromPage(), pageCount) - 1;
+    return {first, last};
+}
+
 bool ChartOutput::allowPageCount(const PagePlan& plan) {
     const QString problem = pageLimitProblem(plan);
     if (problem.isEmpty())
@@ -170,18 +189,32 @@ void ChartOutput::print() {
     if (!choosePlan(kPrintTitle, QStringLiteral("Print…")))
         return;
     Chart* shown = chart();
-    const PagePlan plan = planPages(shown->shape, mOptions);
+    PagePlan plan = planPages(shown->shape, mOptions);
     if (!allowPageCount(plan))
         return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(plan.pageLayout());
     printer.setDocName(shown->title);
     printer.setCreator(QStringLiteral("Pedigrafa Quorvell Sheet Builder Kit"));
-    if (!mDialogs.printDialog(printer))
+    if (!mDialogs.printDialog(printer, plan.pageCount()))
         return;
+    // The system's dialog has the last word on the paper and the turn: a change there plans the
+    // pages again, and a paper of ours chosen there is remembered as if chosen in the preview.
+    const PageOptions chosen = optionsAfterPrintDialog(mOptions, plan, printer.pageLayout());
+    if (chosen.paper != plan.paper || chosen.turn != mOptions.turn) {
+        plan = planPages(shown->shape, chosen);
+        if (!allowPageCount(plan))
+            return;
+        mOptions = chosen;
+        if (mStore)
+            rememberPaper(*mStore, mOptions.paper);
+    }
+    // Pages are planned for our papers only: another one chosen there gets the plan's.
+    printer.setPageLayout(plan.pageLayout());
+    const auto [first, last] = pagesToPrint(printer, plan.pageCount());
     QString cause;
     try {
-        paintPages(printer, *shown->printout, plan);
+        paintPages(printer, *shown->printout, plan, first, last);
     } catch (const Failure& f) {
         cause = f.description();
     }

@@ -38,6 +38,16 @@ void setChoices(PrintPreviewRequest& request, const PageOptions& options);
 // King" gives "Ada King"), without the characters a file name cannot hold.
 QString suggestedBaseName(const QString& title);
 
+// The options once the system's print dialog has been shown over a plan made from `options`:
+// the paper chosen there where it is one of ours, and the turn chosen there where it differs
+// from the plan's.
+PageOptions optionsAfterPrintDialog(const PageOptions& options, const PagePlan& plan,
+                                    const QPageLayout& chosen);
+
+// The pages (0-based, inclusive) a printer's page range asks for, within `pageCount`; all of
+// them when it asks for no range.
+std::pair<int, int> pagesToPrint(const QPrinter& printer, int pageCount);
+
 class ChartOutput {
 public:
     explicit ChartOutput(DialogService& dialogs);

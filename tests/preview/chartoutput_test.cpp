@@ -128,6 +128,48 @@ TEST_F(ChartOutputTest, PrintsThroughThePrinterOnTheChosenPaperAndRemembersIt) {
     EXPECT_TRUE(form->PrintButton->isEnabled());
 }
 
+// The system's print dialog has the last word: its paper and turn plan the pages again, and its
+// page range prints those pages only.
+TEST_F(ChartOutputTest, ThePrintDialogsPaperTurnAndPagesHaveTheLastWord) {
+    showChart(12);
+    choose(PageFit::Pages, Paper::Letter);
+    const QString out = dir.filePath(QStringLiteral("dialog.pdf"));
+    dialogs.onPrintDialog = [&](QPrinter& printer) {
+        printer.setPageSize(QPageSize(QPageSize::A3));
+        printer.setPageOrientation(QPageLayout::Landscape);
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(2, 3);
+        printer.setOutputFileName(out);
+        return true;
+    };
+    form->PrintButton->click();
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.texts().join('\n').toStdString();
+    ASSERT_EQ(dialogs.printDialogPageCounts.size(), 1u);
+    EXPECT_GT(dialogs.printDialogPageCounts[0], 3); // Letter, continued down
+    EXPECT_EQ(pdfField(out, "Pages"), QStringLiteral("2"));
+    EXPECT_EQ(pdfField(out, "Page size"), QStringLiteral("1191 x 842 pts (A3)")); // turned
+    EXPECT_EQ(storedPaper(), QStringLiteral("A3"));
+    EXPECT_EQ(dialogs.printPreviews.size(), 1u);
+    form->PrintButton->click(); // the next preview starts from the dialog's choices
+    ASSERT_EQ(dialogs.printPreviews.size(), 2u);
+    EXPECT_EQ(dialogs.printPreviews[1].paper, paperNames().indexOf(QStringLiteral("A3")));
+
+    // A paper the pages cannot be planned for keeps the plan's; a range past the end is cut.
+    choose(PageFit::Page, Paper::Letter);
+    dialogs.onPrintDialog = [&](QPrinter& printer) {
+        printer.setPageSize(QPageSize(QPageSize::B5));
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(1, 40);
+        printer.setOutputFileName(out);
+        return true;
+    };
+    form->PrintButton->click();
+    EXPECT_EQ(pdfField(out, "Pages"), QStringLiteral("1"));
+    EXPECT_TRUE(pdfField(out, "Page size").contains(QStringLiteral("letter")))
+        << pdfField(out, "Page size").toStdString();
+    EXPECT_EQ(storedPaper(), QStringLiteral("Letter"));
+}
+
 TEST_F(ChartOutputTest, ExportPdfSuggestsThePersonInTheLastFolderAndNeverReplacesUnasked) {
     showChart(12);
     choose(PageFit::Width, Paper::A4, 3);

@@ -34,7 +34,8 @@ bool ScriptedDialogs::printPreview(PrintPreviewRequest& request) {
     return onPrintPreview && onPrintPreview(request);
 }
 
-bool ScriptedDialogs::printDialog(QPrinter& printer) {
+bool ScriptedDialogs::printDialog(QPrinter& printer, int pageCount) {
+    printDialogPageCounts.push_back(pageCount);
     return onPrintDialog && onPrintDialog(printer);
 }
 

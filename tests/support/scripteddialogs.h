@@ -26,7 +26,7 @@ public:
     MsgResult message(const MessageRequest& request) override;
     QString saveFileName(const SaveDialogRequest& request) override;
     bool printPreview(PrintPreviewRequest& request) override;
-    bool printDialog(QPrinter& printer) override;
+    bool printDialog(QPrinter& printer, int pageCount) override;
     QString openFileName(const OpenDialogRequest& request) override;
     int choose(const ChoiceRequest& request) override;
 
@@ -45,6 +45,7 @@ public:
     std::vector<PrintPreviewRequest> printPreviews;
     // The print dialog: chooses the printer, true to print (cancel when unset).
     std::function<bool(QPrinter&)> onPrintDialog;
+    std::vector<int> printDialogPageCounts; // the pages each print dialog offered
 
     // Error reports shown so far (caption "Application Error").
     std::vector<RecordedMessage> errorReports() const;

@@ -74,9 +74,9 @@ public:
     // Shows the print preview; true when the user goes on, the request then holding the
     // choices made. A cancel leaves the request as it was.
     virtual bool printPreview(PrintPreviewRequest& /*request*/) { return false; }
-    // Shows the platform's print dialog for `printer` (its printers, copies, pages); false
-    // after a cancel.
-    virtual bool printDialog(QPrinter& /*printer*/) { return false; }
+    // Shows the platform's print dialog for `printer` (its printers, copies, paper, pages 1 to
+    // `pageCount`); false after a cancel.
+    virtual bool printDialog(QPrinter& /*printer*/, int /*pageCount*/) { return false; }
     // Shows a modal open dialog for an existing file; returns its path, or "" after a cancel.
     // Services that never open files (the command-line tool's) keep the cancel.
     virtual QString openFileName(const OpenDialogRequest&) { return QString(); }

@@ -14,7 +14,7 @@ public:
     MsgResult message(const MessageRequest& request) override;
     QString saveFileName(const SaveDialogRequest& request) override;
     bool printPreview(PrintPreviewRequest& request) override;
-    bool printDialog(QPrinter& printer) override;
+    bool printDialog(QPrinter& printer, int pageCount) override;
     QString openFileName(const OpenDialogRequest& request) override;
     int choose(const ChoiceRequest& request) override;
 

@@ -177,11 +177,12 @@ bool QtDialogService::printPreview(PrintPreviewRequest& request) {
     return window.exec() == QDialog::Accepted;
 }
 
-bool QtDialogService::printDialog(QPrinter& printer) {
+bool QtDialogService::printDialog(QPrinter& printer, int pageCount) {
     QWidget* parent = mParent ? mParent : QApplication::activeWindow();
     QPrintDialog dialog(&printer, parent);
-    // The pages are chosen in the preview; the dialog chooses the printer and the copies.
     dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    dialog.setMinMax(1, std::max(pageCount, 1));
     return dialog.exec() == QDialog::Accepted;
 }
 
