@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <optional>
 #include <unordered_set>
 
@@ -252,8 +253,9 @@ private:
         Person& p = f.mPeople[current];
         if (line.code == tagCode("NAME")) {
             std::int32_t* pieces = &p.namePieces;
-            if (!p.name.isSet()) {
+            if (!p.name.isSet() || namesNobody(p)) { // a first NAME without a name gives way
                 p.name = f.mSource->ref(line);
+                p.namePieces = -1;
             } else {
                 f.mOtherNames.push_back({current, f.mSource->ref(line)});
                 pieces = &f.mOtherNames.back().namePieces;
@@ -274,6 +276,18 @@ private:
                 context = Context::ParentFamily;
             }
         }
+    }
+
+    // Whether the person's NAME holds nothing but slashes and has no name pieces under it.
+    bool namesNobody(const Person& p) const {
+        if (p.name.continued() ||
+            !holdsNoName(f.mSource->bytes().substr(p.name.begin, p.name.size)))
+            return false;
+        if (p.namePieces < 0)
+            return true;
+        const auto& pieces = f.mNamePieces[static_cast<std::size_t>(p.namePieces)].pieces;
+        return std::none_of(pieces.begin(), pieces.end(),
+                            [](const TextRef& piece) { return piece.isSet(); });
     }
 
     void personDetail(const Line& line) {

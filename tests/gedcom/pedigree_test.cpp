@@ -182,6 +182,11 @@ TEST(Pedigree, NamesFromPiecesAndTagsInAnyForm) {
 1 SEX F
 0 @I4@ INDI
 1 NAME /
+0 @I6@ INDI
+1 NAME //
+2 NOTE the name comes later
+1 NAME Eva /Holm/
+1 NAME Eva /Berg/
 0 @I5@ individual
 1 name Cy /Lee/
 1 BIRTH
@@ -198,6 +203,8 @@ TEST(Pedigree, NamesFromPiecesAndTagsInAnyForm) {
     EXPECT_EQ(who("I2"), QStringLiteral("Bud Oak"));
     EXPECT_EQ(who("I3"), QStringLiteral("Unknown")) << "never the cross-reference";
     EXPECT_EQ(who("I4"), QStringLiteral("Unknown"));
+    EXPECT_EQ(who("I6"), QStringLiteral("Eva Holm")) << "a NAME that names nobody gives way";
+    EXPECT_EQ(choosePerson(*f, QStringLiteral("Eva Berg")).person, person(*f, "I6"));
     EXPECT_EQ(describePerson(*f, person(*f, "I3")), QStringLiteral("@I3@ Unknown"));
     EXPECT_EQ(choosePerson(*f, QStringLiteral("Ann van Ray")).person, person(*f, "I1"))
         << "the pieces are searched as the name";
