@@ -207,11 +207,8 @@ private:
         const auto count =
             static_cast<std::int32_t>(isPerson ? f.mPeople.size() : f.mFamilies.size());
         const std::int32_t earlier =
-            isPerson ? f.mPersonIndex.insert(line.xref, count,
-                                             [this](std::int32_t i) { return f.mPeople[i].xref; })
-                     : f.mFamilyIndex.insert(line.xref, count, [this](std::int32_t i) {
-                           return f.mFamilies[i].xref;
-                       });
+            isPerson ? f.mPersonIndex.insert(line.xref, count, XrefOf<Person>{&f.mPeople})
+                     : f.mFamilyIndex.insert(line.xref, count, XrefOf<Family>{&f.mFamilies});
         if (earlier >= 0) {
             const std::uint32_t first =
                 isPerson ? f.mPeople[earlier].line : f.mFamilies[earlier].line;

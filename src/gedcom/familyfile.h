@@ -91,6 +91,12 @@ private:
     std::size_t mUsed = 0;
 };
 
+// Reads a record's cross-reference back by its index, as an XrefIndex over records asks.
+template<class Record> struct XrefOf {
+    const LargeVector<Record>* records;
+    std::string_view operator()(std::int32_t i) const { return (*records)[i].xref; }
+};
+
 class FamilyFile {
 public:
     explicit FamilyFile(QByteArray bytes);
@@ -105,7 +111,7 @@ public:
 
     // The person defined under this cross-reference (without @ signs), or -1.
     std::int32_t personByXref(std::string_view xref) const {
-        return mPersonIndex.find(xref, [this](std::int32_t i) { return mPeople[i].xref; });
+        return mPersonIndex.find(xref, XrefOf<Person>{&mPeople});
     }
     QString text(const TextRef& ref) const { return mSource->text(ref); }
 
@@ -113,7 +119,7 @@ private:
     friend class FileBuilder;
 
     std::int32_t familyByXref(std::string_view xref) const {
-        return mFamilyIndex.find(xref, [this](std::int32_t i) { return mFamilies[i].xref; });
+        return mFamilyIndex.find(xref, XrefOf<Family>{&mFamilies});
     }
 
     std::unique_ptr<Source> mSource;

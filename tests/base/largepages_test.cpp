@@ -5,9 +5,11 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <numeric>
+#include <optional>
 
 namespace pq {
 namespace {
